@@ -6,8 +6,8 @@ namespace {
 LogCapture *active = nullptr;
 }
 
-LogCapture::LogCapture()
-    : outer(active), echo(qEnvironmentVariableIntValue("TAV_TEST_LOG") != 0)
+LogCapture::LogCapture(Mode mode)
+    : outer(active), keep(mode == Keep), echo(qEnvironmentVariableIntValue("TAV_TEST_LOG") != 0)
 {
     active = this;
     previous = qInstallMessageHandler(&LogCapture::handler);
@@ -24,7 +24,7 @@ void LogCapture::handler(QtMsgType type, const QMessageLogContext &context, cons
     LogCapture *self = active;
     if (!self)
         return;
-    {
+    if (self->keep) {
         QMutexLocker lock(&self->mutex);
         self->captured.append(message);
     }

@@ -5,7 +5,8 @@
 
 // The toolkit exports this hook without a public header; the layout is the
 // one of its private qobject_p.h for Qt 5.
-struct QSignalSpyCallbackSet {
+struct QSignalSpyCallbackSet
+{
     typedef void (*BeginCallback)(QObject *caller, int signal_or_method_index, void **argv);
     typedef void (*EndCallback)(QObject *caller, int signal_or_method_index);
     BeginCallback signal_begin_callback, slot_begin_callback;

@@ -1,0 +1,77 @@
+#ifndef PTYCONTROLLER_H
+#define PTYCONTROLLER_H
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// A scripted controller at the far end of a real pseudo-terminal, on a thread
+// of its own. Its device is linked at a path of the test's choosing (for the
+// panel, <TAV_SERIAL_DIR>/COMn). It records every byte it receives and answers
+// each command (bytes up to a carriage return) as its responder says.
+class PtyController
+{
+public:
+    // One piece of an answer: bytes written `afterMs` after the command came in.
+    struct Piece {
+        int afterMs;
+        QByteArray bytes;
+    };
+    using Answer = QVector<Piece>;
+    using Responder = std::function<Answer(const QByteArray &command)>;
+
+    explicit PtyController(const QString &linkPath);
+    ~PtyController();
+    PtyController(const PtyController &) = delete;
+    PtyController &operator=(const PtyController &) = delete;
+
+    void setResponder(Responder responder);
+    // Answers every command with these bytes at once.
+    void answerAlways(const QByteArray &reply);
+    // Never answers (the default).
+    void stayQuiet();
+
+    QByteArray received() const;
+    QByteArrayList commands() const;
+    // When each command came in, in milliseconds on the controller's clock.
+    QList<qint64> commandTimes() const;
+    qint64 nowMs() const;
+    void clearReceived();
+    // Waits (without an event loop) until `count` commands have come in.
+    bool waitForCommands(int count, int timeoutMs) const;
+
+    QString linkPath() const { return link; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Pending {
+        Clock::time_point due;
+        QByteArray bytes;
+    };
+
+    void run();
+    void readAvailable();
+    void writeDue();
+
+    QString link;
+    int master = -1;
+    std::atomic<bool> stopping{false};
+    mutable std::mutex mutex;
+    Responder responder;
+    QByteArray all;
+    QByteArray partial;
+    QByteArrayList complete;
+    QList<qint64> completeTimes;
+    const Clock::time_point epoch = Clock::now();
+    QVector<Pending> pending;
+    std::thread worker;
+};
+
+#endif // PTYCONTROLLER_H
