@@ -1,0 +1,35 @@
+#ifndef PTYLINE_H
+#define PTYLINE_H
+
+#include <string>
+
+// The far end of a serial line: the master side of a pseudo-terminal whose
+// device is linked at a chosen path (for the panel, <folder>/COMn). Nobody
+// holds the device open but the panel, so the line reports when the panel
+// closes it.
+class PtyLine
+{
+public:
+    explicit PtyLine(const std::string &linkPath);
+    ~PtyLine();
+    PtyLine(const PtyLine &) = delete;
+    PtyLine &operator=(const PtyLine &) = delete;
+
+    const std::string &linkPath() const { return link; }
+    const std::string &devicePath() const { return device; }
+
+    // Waits up to timeoutMs for bytes from the panel and returns them (empty
+    // when none came). While nobody holds the device open it sleeps instead.
+    std::string read(int timeoutMs);
+    // Writes what the line takes now; returns how many bytes that was.
+    size_t write(const char *data, size_t size);
+    // True while the panel holds the device open.
+    bool isOpenAtFarEnd() const;
+
+private:
+    std::string link;
+    std::string device;
+    int master = -1;
+};
+
+#endif // PTYLINE_H
