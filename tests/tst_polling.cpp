@@ -9,10 +9,10 @@
 
 namespace {
 
-// Ticks may come a little late on a loaded machine, never early.
+// The toolkit's coarse timers may fire up to 5 % early; a loaded machine may be late.
 void verifyNear(qint64 actual, qint64 expected)
 {
-    QVERIFY2(actual >= expected - 20 && actual <= expected + 300,
+    QVERIFY2(actual >= expected * 94 / 100 && actual <= expected + 300,
              qPrintable(QString("at %1 ms, expected about %2 ms").arg(actual).arg(expected)));
 }
 
