@@ -7,7 +7,7 @@ BUILD_DIR=${TAV_BUILD_DIR:-$TOP/build}
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 # Debian packages the panel and its tests build with.
-TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev)
+TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev desktop-file-utils)
 
 # ensure_packages PKG...: installs the missing ones when root, otherwise says
 # which apt-get line to run and fails.
