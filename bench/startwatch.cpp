@@ -8,7 +8,8 @@
 // --ready-line the first line the program writes on its standard output. The
 // program then runs for MS more milliseconds (1000 by default, time for its
 // first paints), its peak resident set (VmHWM) is read, and it is terminated.
-// Prints "<start-up ms> <peak resident kB>" on one line.
+// The program's standard error, its log, goes to /dev/null. Prints
+// "<start-up ms> <peak resident kB>" on one line.
 #include <X11/Xlib.h>
 
 #include <cerrno>
