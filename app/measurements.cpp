@@ -43,9 +43,14 @@ QString readFlagLogged(const QByteArray &reply, int position, const char *label,
 }
 
 // A bar ignores a value outside its range and keeps the one it had.
+// A progress bar repaints itself at once when its value changes, which would
+// paint eight bars one by one inside the transaction; holding that back lets
+// the event loop paint the whole window once, afterwards, as for the labels.
 void showValue(QProgressBar *bar, int barValue, QLabel *label, const QString &text)
 {
+    bar->setUpdatesEnabled(false);
     bar->setValue(barValue);
+    bar->setUpdatesEnabled(true);
     label->setText(text);
 }
 
