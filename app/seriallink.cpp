@@ -1,4 +1,5 @@
 // Serial link: the blocking transaction with the controller and the polling loop.
+#include "availableports.h"
 #include "mainwindow.h"
 #include "portnames.h"
 #include "ui_mainwindow.h"
@@ -6,7 +7,6 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 
 namespace {
@@ -23,9 +23,8 @@ constexpr int pollingIntervalMs = 2000;
 void logAvailablePorts()
 {
     qDebug() << "Ports disponibles :";
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        qDebug().noquote().nospace()
-            << "  " << info.portName() << " (" << info.systemLocation() << ")";
+    for (const QString &line : availablePortLines())
+        qDebug().noquote() << line;
 }
 
 // Called once the first bytes are readable: gathers the reply until the line
