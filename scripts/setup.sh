@@ -4,10 +4,16 @@
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 TOP=$(pwd)
 BUILD_DIR=${TAV_BUILD_DIR:-$TOP/build}
+# The sanitized build.
+SANITIZE_DIR=${TAV_SANITIZE_DIR:-$TOP/build-asan}
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 # Debian packages the panel and its tests build with.
 TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev)
+# What the sanitized build adds: clang, its sanitizer runtimes, and
+# llvm-symbolizer for readable reports (and for the leak suppressions, which
+# match function names).
+TAV_SANITIZER_PACKAGES=(clang libclang-rt-14-dev llvm)
 
 # ensure_packages PKG...: installs the missing ones when root, otherwise says
 # which apt-get line to run and fails.
@@ -35,4 +41,22 @@ build_tree() {
     shift
     cmake -S "$TOP" -B "$dir" "$@" >/dev/null &&
         cmake --build "$dir"
+}
+
+# build_sanitized DIR: builds everything with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer into DIR.
+build_sanitized() {
+    CC=clang CXX=clang++ build_tree "$1" -DTAV_SANITIZE=ON
+}
+
+# sanitizer_options REPORT_DIR: makes every sanitized process of this shell
+# stop at its first report, check for leaks (less the toolkit's own, listed in
+# tests/sanitizers/lsan.supp) and, when REPORT_DIR is given, write its reports
+# there as well as failing: a report from a helper process then counts too.
+sanitizer_options() {
+    local log=${1:+:log_path=$1/report}
+    export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1$log"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1$log"
+    export LSAN_OPTIONS="suppressions=$TOP/tests/sanitizers/lsan.supp:print_suppressions=0"
+    export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer || true)}
 }
