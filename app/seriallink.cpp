@@ -67,6 +67,11 @@ int MainWindow::portSerie(int port, QByteArray command)
         return -1;
     }
     qDebug() << "Port ouvert avec succès.";
+    // A reply belongs to the command about to be written. Whatever the line
+    // already holds came after an earlier transaction had given up (a late
+    // answer, the rest of a burst): it is stale, and would otherwise be taken
+    // for the start of this reply.
+    serial.clear(QSerialPort::Input);
 
     // Any result but -1, a partial count included, counts as written.
     if (serial.write(command.constData(), command.size()) == -1) {

@@ -4,10 +4,16 @@
 cd "$(dirname "${BASH_SOURCE[0]}")/.." || exit 1
 TOP=$(pwd)
 BUILD_DIR=${TAV_BUILD_DIR:-$TOP/build}
+# The sanitized build, with the fuzz targets.
+SANITIZE_DIR=${TAV_SANITIZE_DIR:-$TOP/build-asan}
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 # Debian packages the panel and its tests build with.
 TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev desktop-file-utils)
+# What the sanitized build and the fuzz targets add: clang, its sanitizer and
+# libFuzzer runtimes, and llvm-symbolizer for readable reports (and for the
+# leak suppressions, which match function names).
+TAV_SANITIZER_PACKAGES=(clang libclang-rt-14-dev llvm)
 
 # ensure_packages PKG...: installs the missing ones when root, otherwise says
 # which apt-get line to run and fails.
@@ -35,4 +41,52 @@ build_tree() {
     shift
     cmake -S "$TOP" -B "$dir" "$@" >/dev/null &&
         cmake --build "$dir"
+}
+
+# build_sanitized DIR: builds everything with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, fuzz targets included, into DIR.
+build_sanitized() {
+    CC=clang CXX=clang++ build_tree "$1" -DTAV_FUZZ=ON
+}
+
+# sanitizer_options REPORT_DIR: makes every sanitized process of this shell
+# stop at its first report, check for leaks (less the toolkit's own, listed in
+# tests/sanitizers/lsan.supp) and, when REPORT_DIR is given, write its reports
+# there as well as failing: a report from a helper process then counts too.
+sanitizer_options() {
+    local log=${1:+:log_path=$1/report}
+    export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1$log"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1$log"
+    export LSAN_OPTIONS="suppressions=$TOP/tests/sanitizers/lsan.supp:print_suppressions=0"
+    export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer || true)}
+}
+
+# The fuzz targets (fuzz/); both take a reply and start from the seeds in fuzz/corpus.
+TAV_FUZZERS=(fuzz-replyfields fuzz-decoder)
+
+# run_fuzzers DIR SECONDS: runs every fuzz target built in DIR for SECONDS, side
+# by side, growing a working corpus in DIR/fuzz-work/NAME from the seeds. Prints
+# each run's closing figures; fails, with the end of its log, when one fails.
+run_fuzzers() {
+    local dir=$1 seconds=$2 name failed=0
+    local -A pid
+    for name in "${TAV_FUZZERS[@]}"; do
+        mkdir -p "$dir/fuzz-work/$name"
+        "$dir/fuzz/$name" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+            -print_final_stats=1 -artifact_prefix="$dir/fuzz-work/$name-" \
+            "$dir/fuzz-work/$name" "$TOP/fuzz/corpus" \
+            >"$dir/fuzz-work/$name.log" 2>&1 &
+        pid[$name]=$!
+    done
+    for name in "${TAV_FUZZERS[@]}"; do
+        if wait "${pid[$name]}"; then
+            echo "$name: $(grep -E '^#[0-9]+[[:space:]]+DONE' "$dir/fuzz-work/$name.log" | tail -1)"
+            grep -E 'stat::number_of_executed_units' "$dir/fuzz-work/$name.log" | sed "s/^/$name: /"
+        else
+            failed=1
+            tail -n 60 "$dir/fuzz-work/$name.log" >&2
+            echo "$name failed (log: $dir/fuzz-work/$name.log)" >&2
+        fi
+    done
+    return $failed
 }

@@ -9,10 +9,11 @@
 
 namespace {
 
-// The toolkit's coarse timers may fire up to 5 % early; a loaded machine may be late.
+// Ticks may come late on a loaded machine; the timer is a coarse one, which
+// the toolkit may also fire up to 5% of its interval early.
 void verifyNear(qint64 actual, qint64 expected)
 {
-    QVERIFY2(actual >= expected * 94 / 100 && actual <= expected + 300,
+    QVERIFY2(actual >= expected - expected / 20 - 20 && actual <= expected + 300,
              qPrintable(QString("at %1 ms, expected about %2 ms").arg(actual).arg(expected)));
 }
 

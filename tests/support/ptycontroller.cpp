@@ -33,7 +33,8 @@ PtyController::~PtyController()
 {
     stopping = true;
     worker.join();
-    close(master);
+    if (master >= 0)
+        close(master);
     QFile::remove(link);
 }
 
@@ -50,7 +51,9 @@ void PtyController::answerAlways(const QByteArray &reply)
 
 void PtyController::stayQuiet()
 {
-    setResponder(nullptr);
+    std::lock_guard<std::mutex> lock(mutex);
+    responder = nullptr;
+    pending.clear();
 }
 
 QByteArray PtyController::received() const
@@ -69,6 +72,12 @@ QList<qint64> PtyController::commandTimes() const
 {
     std::lock_guard<std::mutex> lock(mutex);
     return completeTimes;
+}
+
+qint64 PtyController::sentBytes() const
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return sent;
 }
 
 qint64 PtyController::nowMs() const
@@ -129,7 +138,8 @@ void PtyController::readAvailable()
         if (!responder)
             continue;
         for (const Piece &piece : responder(command))
-            pending.append({now + std::chrono::milliseconds(piece.afterMs), piece.bytes});
+            pending.append(
+                {now + std::chrono::milliseconds(piece.afterMs), piece.bytes, piece.hangUp});
     }
 }
 
@@ -137,13 +147,21 @@ void PtyController::writeDue()
 {
     std::lock_guard<std::mutex> lock(mutex);
     const auto now = Clock::now();
-    while (!pending.isEmpty() && pending.first().due <= now) {
+    while (master >= 0 && !pending.isEmpty() && pending.first().due <= now) {
         QByteArray &bytes = pending.first().bytes;
         const ssize_t n = write(master, bytes.constData(), size_t(bytes.size()));
+        if (n > 0)
+            sent += n;
         if (n < 0 && errno == EAGAIN)
             return; // the line is full: try again on the next round
         if (n > 0 && n < bytes.size()) {
             bytes.remove(0, int(n));
+            return;
+        }
+        if (pending.first().hangUp) {
+            close(master);
+            master = -1;
+            pending.clear();
             return;
         }
         pending.removeFirst();

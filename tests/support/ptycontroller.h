@@ -19,10 +19,14 @@
 class PtyController
 {
 public:
-    // One piece of an answer: bytes written `afterMs` after the command came in.
-    struct Piece {
+    // One piece of an answer: bytes written `afterMs` after the command came in;
+    // with `hangUp`, the controller then closes its end for good, like a device
+    // that vanishes (the link stays, dangling, until the controller is destroyed).
+    struct Piece
+    {
         int afterMs;
         QByteArray bytes;
+        bool hangUp = false;
     };
     using Answer = QVector<Piece>;
     using Responder = std::function<Answer(const QByteArray &command)>;
@@ -35,7 +39,7 @@ public:
     void setResponder(Responder responder);
     // Answers every command with these bytes at once.
     void answerAlways(const QByteArray &reply);
-    // Never answers (the default).
+    // Never answers (the default); drops what it had still to send.
     void stayQuiet();
 
     QByteArray received() const;
@@ -43,6 +47,8 @@ public:
     // When each command came in, in milliseconds on the controller's clock.
     QList<qint64> commandTimes() const;
     qint64 nowMs() const;
+    // How many bytes it has handed to the line so far.
+    qint64 sentBytes() const;
     void clearReceived();
     // Waits (without an event loop) until `count` commands have come in.
     bool waitForCommands(int count, int timeoutMs) const;
@@ -51,9 +57,11 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    struct Pending {
+    struct Pending
+    {
         Clock::time_point due;
         QByteArray bytes;
+        bool hangUp;
     };
 
     void run();
@@ -71,6 +79,7 @@ private:
     QList<qint64> completeTimes;
     const Clock::time_point epoch = Clock::now();
     QVector<Pending> pending;
+    qint64 sent = 0;
     std::thread worker;
 };
 

@@ -2,6 +2,16 @@
 
 #include <QDir>
 
+#include <malloc.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TAV_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TAV_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 SerialFolder::SerialFolder()
 {
     qputenv("TAV_SERIAL_DIR", dir.path().toLocal8Bit());
@@ -41,4 +51,21 @@ QByteArray withBytesAt(QByteArray reply, int position, const QByteArray &bytes)
 int openFileDescriptors()
 {
     return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
+
+qint64 heapInUse()
+{
+    return qint64(mallinfo2().uordblks);
+}
+
+const char *whyHeapIsNotMeasured()
+{
+#ifdef TAV_ADDRESS_SANITIZER
+    return "heap not measurable under AddressSanitizer (which checks for leaks itself)";
+#else
+    if (!qgetenv("GLIBC_TUNABLES").contains("glibc.malloc.tcache_count=0"))
+        return "heap not measurable with the C library's per-thread caches on "
+               "(GLIBC_TUNABLES=glibc.malloc.tcache_count=0 turns them off)";
+    return nullptr;
+#endif
 }

@@ -1,0 +1,143 @@
+// Fuzz target: decodeReceivedData on a real window (offscreen), with any bytes
+// as the reply. Beyond surviving, each decode must log its thirteen lines,
+// check a battery button only for a flag of exactly "01", and ignore every byte
+// past the status reply's length.
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QProgressBar>
+#include <QRadioButton>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int statusReplyLength = 67;
+
+const char *const lineLabels[] = {
+    "valLumEST=",         "valLumOUEST=",     "valLumSUD=",         "valLumNORD=",
+    "valVPAN=",           "valVBAT=",         "valIPAN=",           "valIBAT=",
+    "valBatteriePleine=", "valBatterieVide=", "valBatterieCharge=", "valAngleAzimut=",
+    "valAngleElevation="};
+
+// Battery flags in the order the decoder tests them, so the last set one stands.
+const struct
+{
+    int position;
+    const char *button;
+} batteryFlags[] = {{39, "radioButton_batteriePleine"},
+                    {41, "radioButton_batterieVide"},
+                    {37, "radioButton_batterieCharge"}};
+
+MainWindow *window = nullptr;
+QStringList captured;
+bool capturing = false;
+
+// The decoder's log is kept while a decode runs; everything else is dropped.
+void keepDecoderLog(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    if (capturing)
+        captured.append(message);
+}
+
+void require(bool holds, const char *property)
+{
+    if (!holds) {
+        std::fprintf(stderr, "%s\n", property);
+        std::abort();
+    }
+}
+
+QStringList decode(const QByteArray &reply)
+{
+    captured.clear();
+    capturing = true;
+    window->decodeReceivedData(reply);
+    capturing = false;
+    return captured;
+}
+
+// Everything the decoder shows: texts, bar values, read-outs, checked button.
+QStringList displayed()
+{
+    QStringList shown;
+    for (const QLabel *label : window->findChildren<QLabel *>())
+        shown.append(label->objectName() + '=' + label->text());
+    for (const QProgressBar *bar : window->findChildren<QProgressBar *>())
+        shown.append(bar->objectName() + '=' + QString::number(bar->value()));
+    for (const QLCDNumber *lcd : window->findChildren<QLCDNumber *>())
+        shown.append(lcd->objectName() + '=' + QString::number(lcd->value()));
+    for (const QRadioButton *button : window->findChildren<QRadioButton *>())
+        shown.append(button->objectName() + '=' + QString::number(button->isChecked()));
+    return shown;
+}
+
+QString checkedBatteryButton()
+{
+    for (const auto &flag : batteryFlags)
+        if (window->findChild<QRadioButton *>(flag.button)->isChecked())
+            return flag.button;
+    return QString();
+}
+
+bool flagBytesSet(const QByteArray &reply, int position)
+{
+    return reply.mid(position, 2) == "01";
+}
+
+void checkLog(const QStringList &lines)
+{
+    require(lines.size() == 13, "a decode logs other than thirteen lines");
+    for (int i = 0; i < 13; ++i)
+        require(lines[i].startsWith(QLatin1String(lineLabels[i]) + ' '),
+                "a decoder line is out of place");
+}
+
+void checkBatteryButtons(const QByteArray &reply, const QString &checkedBefore)
+{
+    QString expected = checkedBefore;
+    for (const auto &flag : batteryFlags)
+        if (flagBytesSet(reply, flag.position))
+            expected = flag.button;
+    require(checkedBatteryButton() == expected, "battery button not as its flags say");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qInstallMessageHandler(keepDecoderLog);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The application keeps a reference to its argument count.
+    static int argc = 1;
+    static char name[] = "fuzz-decoder";
+    static char *argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    window = new MainWindow;
+    // Whatever the toolkit sets up on first use is set up before the runs.
+    decode("S:120045200033 energie : 138125040012000100 angles az / el : 090045\r\n");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // No copy: a read past the input's last byte is caught by the sanitizer.
+    const QByteArray reply =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const QString checkedBefore = checkedBatteryButton();
+    const QStringList lines = decode(reply);
+    checkLog(lines);
+    checkBatteryButtons(reply, checkedBefore);
+    if (reply.size() > statusReplyLength) {
+        const QStringList shown = displayed();
+        require(decode(reply.left(statusReplyLength)) == lines,
+                "bytes past 67 change the decoder's log");
+        require(displayed() == shown, "bytes past 67 change what the window shows");
+    }
+    return 0;
+}
