@@ -34,14 +34,24 @@ PtyLine::PtyLine(const std::string &linkPath) : link(linkPath)
 PtyLine::~PtyLine()
 {
     unlink(link.c_str());
-    close(master);
+    hangUp();
+}
+
+void PtyLine::hangUp()
+{
+    if (master >= 0)
+        close(master);
+    master = -1;
 }
 
 std::string PtyLine::read(int timeoutMs)
 {
     pollfd fd{master, POLLIN, 0};
-    if (poll(&fd, 1, timeoutMs) <= 0)
+    if (master < 0 || poll(&fd, 1, timeoutMs) <= 0) {
+        if (master < 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
         return std::string();
+    }
     char buffer[4096];
     const ssize_t n = ::read(master, buffer, sizeof buffer);
     if (n > 0)
@@ -54,12 +64,16 @@ std::string PtyLine::read(int timeoutMs)
 
 size_t PtyLine::write(const char *data, size_t size)
 {
+    if (master < 0)
+        return 0;
     const ssize_t n = ::write(master, data, size);
     return n > 0 ? size_t(n) : 0;
 }
 
 bool PtyLine::isOpenAtFarEnd() const
 {
+    if (master < 0)
+        return false;
     pollfd fd{master, 0, 0};
     return poll(&fd, 1, 0) == 0 || !(fd.revents & POLLHUP);
 }

@@ -25,6 +25,9 @@ public:
     size_t write(const char *data, size_t size);
     // True while the panel holds the device open.
     bool isOpenAtFarEnd() const;
+    // Closes this end for good, like a device that vanishes; the link stays,
+    // dangling, until the line is destroyed.
+    void hangUp();
 
 private:
     std::string link;

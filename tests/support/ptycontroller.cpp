@@ -1,31 +1,10 @@
 #include "ptycontroller.h"
 
-#include <QFile>
+#include "ptyline.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <stdexcept>
-#include <termios.h>
-#include <unistd.h>
-
-PtyController::PtyController(const QString &linkPath) : link(linkPath)
+PtyController::PtyController(const QString &linkPath)
+    : link(linkPath), line(std::make_unique<PtyLine>(linkPath.toStdString()))
 {
-    int slave = -1;
-    char name[128] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-    // Raw bytes both ways until the panel sets the line up itself.
-    termios settings{};
-    tcgetattr(slave, &settings);
-    cfmakeraw(&settings);
-    tcsetattr(slave, TCSANOW, &settings);
-    close(slave);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    QFile::remove(link);
-    if (!QFile::link(QString::fromLocal8Bit(name), link))
-        throw std::runtime_error("cannot link the pseudo-terminal");
     worker = std::thread([this] { run(); });
 }
 
@@ -33,9 +12,6 @@ PtyController::~PtyController()
 {
     stopping = true;
     worker.join();
-    if (master >= 0)
-        close(master);
-    QFile::remove(link);
 }
 
 void PtyController::setResponder(Responder newResponder)
@@ -108,27 +84,19 @@ bool PtyController::waitForCommands(int count, int timeoutMs) const
 void PtyController::run()
 {
     while (!stopping) {
-        pollfd fd{master, POLLIN, 0};
-        // While no one holds the device open the master reports a hang-up
-        // at once: sleep a little instead of spinning.
-        if (poll(&fd, 1, 2) > 0 && (fd.revents & POLLIN))
-            readAvailable();
-        else if (fd.revents & POLLHUP)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const std::string bytes = line->read(2);
+        if (!bytes.empty())
+            handle(QByteArray(bytes.data(), int(bytes.size())));
         writeDue();
     }
 }
 
-void PtyController::readAvailable()
+void PtyController::handle(const QByteArray &bytes)
 {
-    char buffer[4096];
-    const ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0)
-        return;
     const auto now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex);
-    all.append(buffer, int(n));
-    partial.append(buffer, int(n));
+    all.append(bytes);
+    partial.append(bytes);
     int end;
     while ((end = partial.indexOf('\r')) >= 0) {
         const QByteArray command = partial.left(end + 1);
@@ -147,20 +115,16 @@ void PtyController::writeDue()
 {
     std::lock_guard<std::mutex> lock(mutex);
     const auto now = Clock::now();
-    while (master >= 0 && !pending.isEmpty() && pending.first().due <= now) {
+    while (!pending.isEmpty() && pending.first().due <= now) {
         QByteArray &bytes = pending.first().bytes;
-        const ssize_t n = write(master, bytes.constData(), size_t(bytes.size()));
-        if (n > 0)
-            sent += n;
-        if (n < 0 && errno == EAGAIN)
-            return; // the line is full: try again on the next round
-        if (n > 0 && n < bytes.size()) {
-            bytes.remove(0, int(n));
+        const size_t n = line->write(bytes.constData(), size_t(bytes.size()));
+        sent += qint64(n);
+        if (n < size_t(bytes.size())) {
+            bytes.remove(0, int(n)); // the line is full: the rest on the next round
             return;
         }
         if (pending.first().hangUp) {
-            close(master);
-            master = -1;
+            line->hangUp();
             pending.clear();
             return;
         }

@@ -9,8 +9,11 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
+
+class PtyLine;
 
 // A scripted controller at the far end of a real pseudo-terminal, on a thread
 // of its own. Its device is linked at a path of the test's choosing (for the
@@ -65,11 +68,11 @@ private:
     };
 
     void run();
-    void readAvailable();
+    void handle(const QByteArray &bytes);
     void writeDue();
 
     QString link;
-    int master = -1;
+    std::unique_ptr<PtyLine> line;
     std::atomic<bool> stopping{false};
     mutable std::mutex mutex;
     Responder responder;
