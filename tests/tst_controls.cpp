@@ -1,6 +1,7 @@
 // Lights, motors and the port selector: the bytes each control puts on the
 // line, and on which port.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "ptycontroller.h"
 #include "testsupport.h"
@@ -45,22 +46,17 @@ Action sequence(const QList<Action> &actions)
 
 } // namespace
 
-class TestControls : public QObject
+class TestControls : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void commands_data();
     void commands();
     void lightChoiceIsExclusive();
     void levelLabelFollowsTheSlider();
     void replyToACommandIsDecoded();
     void portSelector();
-
-private:
-    QScopedPointer<LogCapture> quiet;
 };
 
 void TestControls::commands_data()

@@ -1,5 +1,6 @@
 // Reading the reply's fields, and decoding whole replies into the log and the displays.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "replyfields.h"
 #include "testsupport.h"
@@ -38,13 +39,11 @@ QString checkedBatteryButton(QObject &window)
 
 } // namespace
 
-class TestDecoder : public QObject
+class TestDecoder : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void numericField_data();
     void numericField();
     void flagField_data();
@@ -52,9 +51,6 @@ private slots:
     void decode_data();
     void decode();
     void noFlagLeavesButtonsUnchecked();
-
-private:
-    QScopedPointer<LogCapture> quiet;
 };
 
 void TestDecoder::numericField_data()

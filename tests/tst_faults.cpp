@@ -1,6 +1,7 @@
 // Faults of the line and of the device, over a real pseudo-terminal: each ends
 // with the window alive and the next transaction working.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "portnames.h"
 #include "ptycontroller.h"
@@ -69,13 +70,11 @@ void verifyNextTransactionWorks(MainWindow &window, PtyController &controller)
 
 } // namespace
 
-class TestFaults : public QObject
+class TestFaults : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void deviceVanishesMidReply();
     void portHeldByAnotherProcess();
     void deviceFileMayNotBeOpened();
@@ -83,9 +82,6 @@ private slots:
     void oddBytes_data();
     void oddBytes();
     void lateAnswerIsNotReadIntoTheNextReply();
-
-private:
-    QScopedPointer<LogCapture> quiet; // the form's expected warnings stay out of the report
 };
 
 void TestFaults::deviceVanishesMidReply()

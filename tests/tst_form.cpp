@@ -1,6 +1,7 @@
 // The window as the operator first sees it: the form's objects, texts and
 // properties, the menus, the about box, the slot table and the wiring.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "slotspy.h"
 #include "testsupport.h"
@@ -250,13 +251,12 @@ const QString aboutText = QString::fromUtf8(
 
 } // namespace
 
-class TestForm : public QObject
+class TestForm : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
-    void cleanupTestCase() { quiet.reset(); }
     void objectTree();
     void objectTreeStaysPutWhenResized();
     void visibleTexts();
@@ -272,14 +272,13 @@ private slots:
 
 private:
     QTemporaryDir noPorts;
-    QScopedPointer<LogCapture> quiet; // the expected warnings stay out of the report
 };
 
 void TestForm::initTestCase()
 {
     // Any transaction a control starts goes to a folder without ports: it fails at once.
     qputenv("TAV_SERIAL_DIR", noPorts.path().toUtf8());
-    quiet.reset(new LogCapture(LogCapture::Discard));
+    QuietTestCase::initTestCase();
 }
 
 void TestForm::objectTree()

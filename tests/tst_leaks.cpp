@@ -1,5 +1,6 @@
 // Many transactions in a row hold on to nothing.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "ptycontroller.h"
 #include "testsupport.h"
@@ -7,18 +8,13 @@
 #include <QtTest>
 #include <QtWidgets>
 
-class TestLeaks : public QObject
+class TestLeaks : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void transactionsLeaveNoFileDescriptorOpen();
     void soakWithThePollingLoopRunning();
-
-private:
-    QScopedPointer<LogCapture> quiet;
 };
 
 void TestLeaks::transactionsLeaveNoFileDescriptorOpen()

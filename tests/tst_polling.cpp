@@ -1,5 +1,6 @@
 // The polling loop: the check box starts and stops a 2000 ms refresh.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "ptycontroller.h"
 #include "testsupport.h"
@@ -19,18 +20,13 @@ void verifyNear(qint64 actual, qint64 expected)
 
 } // namespace
 
-class TestPolling : public QObject
+class TestPolling : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void loopPollsEveryTwoSecondsUntilUnchecked();
     void recheckingRestartsTheWaitAndTheSelectedPortIsUsed();
-
-private:
-    QScopedPointer<LogCapture> quiet;
 };
 
 void TestPolling::loopPollsEveryTwoSecondsUntilUnchecked()

@@ -2,6 +2,7 @@
 // on the line, what the log says, what the window shows, and how failures and
 // misbehaving devices end.
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "portnames.h"
 #include "ptycontroller.h"
@@ -35,13 +36,11 @@ QString quoted(const QByteArray &bytes)
 
 } // namespace
 
-class TestSerialLink : public QObject
+class TestSerialLink : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void completeRefresh();
     void portNumberNamesThePort();
     void missingPort();
@@ -53,9 +52,6 @@ private slots:
     void availablePortsAreListed();
     void deviceNames_data();
     void deviceNames();
-
-private:
-    QScopedPointer<LogCapture> quiet; // the form's expected warnings stay out of the report
 };
 
 void TestSerialLink::completeRefresh()

@@ -2,6 +2,7 @@
 // transaction and decoder, its model, its fault modes and its shutdown.
 #include "installation.h"
 #include "logcapture.h"
+#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "simulator.h"
 #include "testsupport.h"
@@ -79,13 +80,11 @@ using FieldValues = QMap<QString, int>;
 
 } // namespace
 
-class TestSimulator : public QObject
+class TestSimulator : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { quiet.reset(new LogCapture(LogCapture::Discard)); }
-    void cleanupTestCase() { quiet.reset(); }
     void roundTrip_data();
     void roundTrip();
     void commandsMoveTheModel_data();
@@ -98,9 +97,6 @@ private slots:
     void faultModes();
     void stopsCleanlyOnSignal_data();
     void stopsCleanlyOnSignal();
-
-private:
-    QScopedPointer<LogCapture> quiet;
 };
 
 void TestSimulator::roundTrip_data()
