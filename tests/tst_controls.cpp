@@ -1,9 +1,9 @@
 // Lights, motors and the port selector: the bytes each control puts on the
 // line, and on which port.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "ptycontroller.h"
+#include "quiettestcase.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -69,9 +69,8 @@ void TestControls::commands_data()
     QTest::newRow("LED3") << click("radioButton_LED3") << QByteArrayList{"E0400\r"};
     QTest::newRow("LED4") << click("radioButton_LED4") << QByteArrayList{"E0500\r"};
     QTest::newRow("ETEINDRE") << click("radioButton_LED0") << QByteArrayList{"E0000\r"};
-    QTest::newRow("LED3 twice")
-        << sequence({click("radioButton_LED3"), click("radioButton_LED3")})
-        << QByteArrayList{"E0400\r", "E0400\r"};
+    QTest::newRow("LED3 twice") << sequence({click("radioButton_LED3"), click("radioButton_LED3")})
+                                << QByteArrayList{"E0400\r", "E0400\r"};
     QTest::newRow("light slot while its button is not selected")
         << sequence({invoke("on_radioButton_LED1_clicked"), invoke("on_radioButton_LED0_clicked")})
         << QByteArrayList{};
@@ -95,8 +94,8 @@ void TestControls::commands_data()
                      pressOnLedSlider(Qt::Key_Up), click("pushButton_LEDtous")})
         << QByteArrayList{"E0150\r", "E0150\r", "E0150\r", "E0150\r", "E0170\r"};
     QTest::newRow("Page Up from 95 stops at 99, Up then sends nothing")
-        << sequence({slideLedTo(95), pressOnLedSlider(Qt::Key_PageUp),
-                     pressOnLedSlider(Qt::Key_Up)})
+        << sequence(
+               {slideLedTo(95), pressOnLedSlider(Qt::Key_PageUp), pressOnLedSlider(Qt::Key_Up)})
         << QByteArrayList{"E0150\r", "E0150\r"};
     QTest::newRow("slots no control reaches")
         << sequence({invoke("on_pushButton_LED1_clicked"), invoke("on_pushButton_LED2_clicked"),

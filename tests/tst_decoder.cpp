@@ -1,7 +1,7 @@
 // Reading the reply's fields, and decoding whole replies into the log and the displays.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
+#include "quiettestcase.h"
 #include "replyfields.h"
 #include "testsupport.h"
 
@@ -18,9 +18,9 @@ const char *const labelNames[] = {"labelMesureLumEstVal", "labelMesureLumOuestVa
                                   "labelMesureLumSudVal", "labelMesureLumNordVal",
                                   "labelMesureVPANval",   "labelMesureVBATval",
                                   "labelMesureIPANval",   "labelMesureIBATval"};
-const char *const numberLabels[] = {"valLumEST=", "valLumOUEST=", "valLumSUD=", "valLumNORD=",
-                                    "valVPAN=",   "valVBAT=",     "valIPAN=",   "valIBAT=",
-                                    "valAngleAzimut=", "valAngleElevation="};
+const char *const numberLabels[] = {
+    "valLumEST=", "valLumOUEST=", "valLumSUD=", "valLumNORD=",     "valVPAN=",
+    "valVBAT=",   "valIPAN=",     "valIBAT=",   "valAngleAzimut=", "valAngleElevation="};
 const char *const flagLabels[] = {"valBatteriePleine=", "valBatterieVide=", "valBatterieCharge="};
 
 QByteArray example()
@@ -109,8 +109,8 @@ void TestDecoder::flagField_data()
     QTest::newRow("beyond the end") << QByteArray("x") << "" << false;
     QTest::newRow("cut by a NUL") << QByteArray("xx0\0001", 5) << "0" << false;
     QTest::newRow("NUL first") << QByteArray("xx\00001", 5) << "" << false;
-    QTest::newRow("two-byte character") << QByteArray("xx\xc3\xa9") << QString::fromUtf8("é")
-                                        << false;
+    QTest::newRow("two-byte character")
+        << QByteArray("xx\xc3\xa9") << QString::fromUtf8("é") << false;
 }
 
 void TestDecoder::flagField()
@@ -127,7 +127,7 @@ void TestDecoder::decode_data()
     QTest::addColumn<QByteArray>("reply");
     // east, west, south, north, VPAN, VBAT, IPAN, IBAT, azimuth, elevation
     QTest::addColumn<QList<int>>("numbers");
-    QTest::addColumn<QStringList>("flags"); // full, empty, charging
+    QTest::addColumn<QStringList>("flags");  // full, empty, charging
     QTest::addColumn<QStringList>("labels"); // east, west, south, north, VPAN, VBAT, IPAN, IBAT
     QTest::addColumn<QString>("battery");    // the button checked afterwards
 
@@ -136,8 +136,8 @@ void TestDecoder::decode_data()
     const QList<int> zeros{0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     const QStringList zeroLabels{"0", "0", "0", "0", "0.0", "0.0", "0", "0"};
 
-    QTest::newRow("worked example") << example() << exampleNumbers
-                                    << QStringList{"01", "00", "00"} << exampleLabels << "Pleine";
+    QTest::newRow("worked example") << example() << exampleNumbers << QStringList{"01", "00", "00"}
+                                    << exampleLabels << "Pleine";
     QTest::newRow("single byte") << QByteArray("R") << zeros << QStringList{"", "", ""}
                                  << zeroLabels << "Pleine";
     QTest::newRow("ends within the flags")
@@ -148,24 +148,25 @@ void TestDecoder::decode_data()
         << example().left(62) << QList<int>{120, 45, 33, 200, 138, 125, 40, 12, 0, 0}
         << QStringList{"01", "00", "00"} << exampleLabels << "Pleine";
     QTest::newRow("blanks and signs")
-        << withBytesAt(example(), 2, " 12-05+07  3") << QList<int>{12, -5, 3, 7, 138, 125, 40, 12, 90, 45}
-        << QStringList{"01", "00", "00"}
+        << withBytesAt(example(), 2, " 12-05+07  3")
+        << QList<int>{12, -5, 3, 7, 138, 125, 40, 12, 90, 45} << QStringList{"01", "00", "00"}
         << QStringList{"12", "-5", "3", "7", "13.8", "12.5", "400", "120"} << "Pleine";
     QTest::newRow("trailing blank, letters, point")
-        << withBytesAt(example(), 2, "12 1a2abc1.5") << QList<int>{0, 0, 0, 0, 138, 125, 40, 12, 90, 45}
-        << QStringList{"01", "00", "00"}
+        << withBytesAt(example(), 2, "12 1a2abc1.5")
+        << QList<int>{0, 0, 0, 0, 138, 125, 40, 12, 90, 45} << QStringList{"01", "00", "00"}
         << QStringList{"0", "0", "0", "0", "13.8", "12.5", "400", "120"} << "Pleine";
-    QTest::newRow("NUL bytes")
-        << withBytesAt(example(), 2, QByteArray("1\0009\00099", 6))
-        << QList<int>{1, 0, 33, 200, 138, 125, 40, 12, 90, 45} << QStringList{"01", "00", "00"}
-        << QStringList{"1", "0", "33", "200", "13.8", "12.5", "400", "120"} << "Pleine";
+    QTest::newRow("NUL bytes") << withBytesAt(example(), 2, QByteArray("1\0009\00099", 6))
+                               << QList<int>{1, 0, 33, 200, 138, 125, 40, 12, 90, 45}
+                               << QStringList{"01", "00", "00"}
+                               << QStringList{"1", "0", "33", "200", "13.8", "12.5", "400", "120"}
+                               << "Pleine";
     QTest::newRow("out of the bars' ranges")
         << withBytesAt(example(), 25, "151-05201-01")
         << QList<int>{120, 45, 33, 200, 151, -5, 201, -1, 90, 45} << QStringList{"01", "00", "00"}
         << QStringList{"120", "45", "33", "200", "15.1", "-0.5", "2010", "-10"} << "Pleine";
     QTest::newRow("light above 255")
-        << withBytesAt(example(), 2, "300") << QList<int>{300, 45, 33, 200, 138, 125, 40, 12, 90, 45}
-        << QStringList{"01", "00", "00"}
+        << withBytesAt(example(), 2, "300")
+        << QList<int>{300, 45, 33, 200, 138, 125, 40, 12, 90, 45} << QStringList{"01", "00", "00"}
         << QStringList{"300", "45", "33", "200", "13.8", "12.5", "400", "120"} << "Pleine";
     QTest::newRow("at the bars' maxima")
         << withBytesAt(withBytesAt(example(), 2, "255"), 25, "150150200200")
@@ -181,9 +182,8 @@ void TestDecoder::decode_data()
     QTest::newRow("all three: charging stands")
         << withBytesAt(example(), 37, "010101") << exampleNumbers << QStringList{"01", "01", "01"}
         << exampleLabels << "En charge";
-    QTest::newRow("flags nearly set")
-        << withBytesAt(example(), 37, "1 10 1") << exampleNumbers << QStringList{"10", " 1", "1 "}
-        << exampleLabels << "Pleine";
+    QTest::newRow("flags nearly set") << withBytesAt(example(), 37, "1 10 1") << exampleNumbers
+                                      << QStringList{"10", " 1", "1 "} << exampleLabels << "Pleine";
     QTest::newRow("longer than 67 bytes")
         << example().left(67) + QByteArray(500, '9') << exampleNumbers
         << QStringList{"01", "00", "00"} << exampleLabels << "Pleine";

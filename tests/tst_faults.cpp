@@ -1,10 +1,10 @@
 // Faults of the line and of the device, over a real pseudo-terminal: each ends
 // with the window alive and the next transaction working.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "portnames.h"
 #include "ptycontroller.h"
+#include "quiettestcase.h"
 #include "testsupport.h"
 
 #include <QtSerialPort>

@@ -1,8 +1,8 @@
 // The window as the operator first sees it: the form's objects, texts and
 // properties, the menus, the about box, the slot table and the wiring.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
+#include "quiettestcase.h"
 #include "slotspy.h"
 #include "testsupport.h"
 

@@ -1,8 +1,8 @@
 // Many transactions in a row hold on to nothing.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "ptycontroller.h"
+#include "quiettestcase.h"
 #include "testsupport.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 // The polling loop: the check box starts and stops a 2000 ms refresh.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "ptycontroller.h"
+#include "quiettestcase.h"
 #include "testsupport.h"
 
 #include <QtTest>

@@ -2,14 +2,14 @@
 // on the line, what the log says, what the window shows, and how failures and
 // misbehaving devices end.
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
 #include "portnames.h"
 #include "ptycontroller.h"
+#include "quiettestcase.h"
 #include "testsupport.h"
 
-#include <QtTest>
 #include <QtSerialPort>
+#include <QtTest>
 #include <QtWidgets>
 
 namespace {
@@ -70,20 +70,19 @@ void TestSerialLink::completeRefresh()
                           "Données envoyées : \"R\\r\"",
                           "Données reçues : " + quoted(workedExampleReply()), "valLumEST= 120",
                           "valLumOUEST= 45", "valLumSUD= 33", "valLumNORD= 200", "valVPAN= 138",
-                          "valVBAT= 125", "valIPAN= 40", "valIBAT= 12",
-                          "valBatteriePleine= \"01\"", "valBatterieVide= \"00\"",
-                          "valBatterieCharge= \"00\"", "valAngleAzimut= 90",
-                          "valAngleElevation= 45", "Port fermé."}));
+                          "valVBAT= 125", "valIPAN= 40", "valIBAT= 12", "valBatteriePleine= \"01\"",
+                          "valBatterieVide= \"00\"", "valBatterieCharge= \"00\"",
+                          "valAngleAzimut= 90", "valAngleElevation= 45", "Port fermé."}));
 
     const QMap<QString, QString> labels{
-        {"labelMesureLumEstVal", "120"}, {"labelMesureLumOuestVal", "45"},
+        {"labelMesureLumEstVal", "120"},  {"labelMesureLumOuestVal", "45"},
         {"labelMesureLumNordVal", "200"}, {"labelMesureLumSudVal", "33"},
-        {"labelMesureVPANval", "13.8"}, {"labelMesureVBATval", "12.5"},
-        {"labelMesureIPANval", "400"},  {"labelMesureIBATval", "120"}};
+        {"labelMesureVPANval", "13.8"},   {"labelMesureVBATval", "12.5"},
+        {"labelMesureIPANval", "400"},    {"labelMesureIBATval", "120"}};
     for (auto it = labels.begin(); it != labels.end(); ++it)
         QCOMPARE(child<QLabel>(window, qPrintable(it.key()))->text(), it.value());
     const QMap<QString, int> bars{
-        {"progressBarMesureLumEst", 120}, {"progressBarMesureLumOuest", 45},
+        {"progressBarMesureLumEst", 120},  {"progressBarMesureLumOuest", 45},
         {"progressBarMesureLumNord", 200}, {"progressBarMesureLumSud", 33},
         {"progressBarMesureVPAN", 138},    {"progressBarMesureVBAT", 125},
         {"progressBarMesureIPAN", 400},    {"progressBarMesureIBAT", 120}};
@@ -118,7 +117,8 @@ void TestSerialLink::missingPort()
     QVERIFY(!probe.open(QIODevice::ReadWrite));
     QCOMPARE(transactionLines(log),
              (QStringList{"Ports disponibles :", "numport= \"COM1\"",
-                          QString("Erreur lors de l'ouverture du port : \"") + probe.errorString() + "\""}));
+                          QString("Erreur lors de l'ouverture du port : \"") + probe.errorString() +
+                              "\""}));
 }
 
 void TestSerialLink::silentController()
@@ -154,7 +154,8 @@ void TestSerialLink::replyInPieces()
     MainWindow window;
     LogCapture log;
     QCOMPARE(window.portSerie(1, "R\r"), 0);
-    QCOMPARE(log.linesStartingWith("Données reçues"), QStringList{"Données reçues : " + quoted(reply)});
+    QCOMPARE(log.linesStartingWith("Données reçues"),
+             QStringList{"Données reçues : " + quoted(reply)});
     QCOMPARE(log.linesStartingWith("valLumEST=").size(), 1);
     QCOMPARE(child<QLCDNumber>(window, "lcdNumberElevation")->intValue(), 45);
 }
@@ -240,11 +241,14 @@ void TestSerialLink::deviceNames_data()
     QTest::addColumn<QByteArray>("folder");
     QTest::addColumn<QString>("portName");
     QTest::addColumn<QString>("device");
-    QTest::newRow("folder of links") << QByteArray("/srv/ports") << "COM3" << "/srv/ports/COM3";
-    QTest::newRow("relative folder") << QByteArray("ports") << "COM12"
-                                     << QDir::current().absoluteFilePath("ports/COM12");
-    QTest::newRow("COM1 is ttyS0") << QByteArray() << "COM1" << "/dev/ttyS0";
-    QTest::newRow("COM20 is ttyS19") << QByteArray() << "COM20" << "/dev/ttyS19";
+    QTest::newRow("folder of links") << QByteArray("/srv/ports") << "COM3"
+                                     << "/srv/ports/COM3";
+    QTest::newRow("relative folder")
+        << QByteArray("ports") << "COM12" << QDir::current().absoluteFilePath("ports/COM12");
+    QTest::newRow("COM1 is ttyS0") << QByteArray() << "COM1"
+                                   << "/dev/ttyS0";
+    QTest::newRow("COM20 is ttyS19") << QByteArray() << "COM20"
+                                     << "/dev/ttyS19";
 }
 
 void TestSerialLink::deviceNames()

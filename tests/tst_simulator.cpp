@@ -2,8 +2,8 @@
 // transaction and decoder, its model, its fault modes and its shutdown.
 #include "installation.h"
 #include "logcapture.h"
-#include "quiettestcase.h"
 #include "mainwindow.h"
+#include "quiettestcase.h"
 #include "simulator.h"
 #include "testsupport.h"
 
