@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
+#include <sys/epoll.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -23,9 +24,17 @@ PtyLine::PtyLine(const std::string &linkPath) : link(linkPath)
     tcsetattr(slave, TCSANOW, &settings);
     close(slave);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    // While nobody holds the device open the master reports a hang-up, over
+    // and over. Watched edge-triggered, it reports it once, and then wakes up
+    // as soon as the panel writes, with no polling in between.
+    events = epoll_create1(EPOLL_CLOEXEC);
+    epoll_event watch{};
+    watch.events = EPOLLIN | EPOLLET;
+    epoll_ctl(events, EPOLL_CTL_ADD, master, &watch);
     device = name;
     unlink(link.c_str());
     if (symlink(device.c_str(), link.c_str()) != 0) {
+        close(events);
         close(master);
         throw std::runtime_error("cannot link " + link + " to " + device);
     }
@@ -35,31 +44,33 @@ PtyLine::~PtyLine()
 {
     unlink(link.c_str());
     hangUp();
+    close(events);
 }
 
 void PtyLine::hangUp()
 {
-    if (master >= 0)
+    if (master >= 0) {
+        epoll_ctl(events, EPOLL_CTL_DEL, master, nullptr);
         close(master);
+    }
     master = -1;
 }
 
 std::string PtyLine::read(int timeoutMs)
 {
-    pollfd fd{master, POLLIN, 0};
-    if (master < 0 || poll(&fd, 1, timeoutMs) <= 0) {
+    epoll_event event{};
+    if (master < 0 || epoll_wait(events, &event, 1, timeoutMs) <= 0) {
         if (master < 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
         return std::string();
     }
+    // Edge-triggered: take everything there is, or no new edge would come.
+    std::string bytes;
     char buffer[4096];
-    const ssize_t n = ::read(master, buffer, sizeof buffer);
-    if (n > 0)
-        return std::string(buffer, size_t(n));
-    // Nobody holds the device: the master reports a hang-up at once, so
-    // wait here rather than spin.
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(timeoutMs, 2)));
-    return std::string();
+    ssize_t n;
+    while ((n = ::read(master, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, size_t(n));
+    return bytes;
 }
 
 size_t PtyLine::write(const char *data, size_t size)

@@ -19,7 +19,7 @@ public:
     const std::string &devicePath() const { return device; }
 
     // Waits up to timeoutMs for bytes from the panel and returns them (empty
-    // when none came). While nobody holds the device open it sleeps instead.
+    // when none came, or when the panel has just closed the device).
     std::string read(int timeoutMs);
     // Writes what the line takes now; returns how many bytes that was.
     size_t write(const char *data, size_t size);
@@ -33,6 +33,7 @@ private:
     std::string link;
     std::string device;
     int master = -1;
+    int events = -1; // an epoll instance watching the master
 };
 
 #endif // PTYLINE_H
