@@ -43,8 +43,6 @@ public:
     void run(const std::atomic<bool> &stop);
 
     const PtyLine &line() const { return ptyLine; }
-    // The model behind the replies; touch it only while run() is not running.
-    Installation &installation() { return model; }
 
     // The field names accepted in fixedFields.
     static bool isFieldName(const std::string &name);

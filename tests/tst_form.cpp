@@ -258,7 +258,6 @@ class TestForm : public QuietTestCase
 private slots:
     void initTestCase();
     void objectTree();
-    void objectTreeStaysPutWhenResized();
     void visibleTexts();
     void textsGoThroughTranslation();
     void properties_data();
@@ -297,28 +296,6 @@ void TestForm::objectTree()
                                         parent, geometryOf(object, want)}
                                 .join(' ');
         QCOMPARE(got, want.join(' '));
-    }
-}
-
-void TestForm::objectTreeStaysPutWhenResized()
-{
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QList<const QObject *> objects;
-    walk(&window, objects);
-    QHash<const QObject *, QRect> before;
-    for (const QObject *object : objects)
-        if (auto *widget = qobject_cast<const QWidget *>(object))
-            before.insert(object, widget->geometry());
-    window.resize(900, 900);
-    QTest::qWait(20);
-    QCoreApplication::processEvents();
-    for (const QObject *object : objects) {
-        auto *widget = qobject_cast<const QWidget *>(object);
-        if (!widget || widget->isWindow() || widget->parent() == &window)
-            continue; // the window's own frame follows its size
-        QCOMPARE(widget->geometry(), before.value(object));
     }
 }
 

@@ -48,7 +48,6 @@ private slots:
     void replyInPieces();
     void bytesAfterSilenceAreNotPartOfTheReply();
     void chatteringControllerIsCapped();
-    void burstIsCappedBySize();
     void availablePortsAreListed();
     void deviceNames_data();
     void deviceNames();
@@ -206,21 +205,6 @@ void TestSerialLink::chatteringControllerIsCapped()
     QVERIFY(lines.value(at + 1).startsWith("Données reçues : \"0123456789"));
     QCOMPARE(lines.last(), QString("Port fermé."));
     QCOMPARE(log.linesStartingWith("valLumEST=").size(), 1);
-}
-
-void TestSerialLink::burstIsCappedBySize()
-{
-    SerialFolder folder;
-    PtyController com1(folder.pathOf(1));
-    const QByteArray burst = workedExampleReply() + QByteArray(20000, 'x');
-    com1.answerAlways(burst);
-    MainWindow window;
-    LogCapture log;
-    QCOMPARE(window.portSerie(1, "R\r"), 0);
-    QCOMPARE(log.linesStartingWith("Réponse tronquée :"), QStringList{"Réponse tronquée : 4096"});
-    QCOMPARE(log.linesStartingWith("Données reçues"),
-             QStringList{"Données reçues : " + quoted(burst.left(4096))});
-    QCOMPARE(child<QLabel>(window, "labelMesureVPANval")->text(), QString("13.8"));
 }
 
 void TestSerialLink::availablePortsAreListed()

@@ -18,11 +18,8 @@ namespace {
 class RunningSimulator
 {
 public:
-    explicit RunningSimulator(const SimulatorOptions &options, Installation *model = nullptr)
-        : simulator(options)
+    explicit RunningSimulator(const SimulatorOptions &options) : simulator(options)
     {
-        if (model)
-            simulator.installation() = *model;
         thread = std::thread([this] { simulator.run(stop); });
     }
     ~RunningSimulator()
@@ -57,24 +54,48 @@ QMap<QString, QString> decoded(const LogCapture &log)
     return values;
 }
 
+QString flagText(bool set)
+{
+    return set ? "\"01\"" : "\"00\"";
+}
+
+// A number as the reply carries it: three characters, so -99 to 999.
+QString numberText(int value)
+{
+    return QString::number(qBound(-99, value, 999));
+}
+
 QMap<QString, QString> expectedLog(const StatusValues &s)
 {
-    const auto flag = [](bool set) { return QString(set ? "\"01\"" : "\"00\""); };
-    const auto clamped = [](int v) { return QString::number(qBound(-99, v, 999)); };
-    return {{"valLumEST", clamped(s.lumEst)},
-            {"valLumOUEST", clamped(s.lumOuest)},
-            {"valLumNORD", clamped(s.lumNord)},
-            {"valLumSUD", clamped(s.lumSud)},
-            {"valVPAN", clamped(s.vpan)},
-            {"valVBAT", clamped(s.vbat)},
-            {"valIPAN", clamped(s.ipan)},
-            {"valIBAT", clamped(s.ibat)},
-            {"valBatterieCharge", flag(s.charge)},
-            {"valBatteriePleine", flag(s.pleine)},
-            {"valBatterieVide", flag(s.vide)},
-            {"valAngleAzimut", clamped(s.azimut)},
-            {"valAngleElevation", clamped(s.elevation)}};
+    return {{"valLumEST", numberText(s.lumEst)},
+            {"valLumOUEST", numberText(s.lumOuest)},
+            {"valLumNORD", numberText(s.lumNord)},
+            {"valLumSUD", numberText(s.lumSud)},
+            {"valVPAN", numberText(s.vpan)},
+            {"valVBAT", numberText(s.vbat)},
+            {"valIPAN", numberText(s.ipan)},
+            {"valIBAT", numberText(s.ibat)},
+            {"valBatterieCharge", flagText(s.charge)},
+            {"valBatteriePleine", flagText(s.pleine)},
+            {"valBatterieVide", flagText(s.vide)},
+            {"valAngleAzimut", numberText(s.azimut)},
+            {"valAngleElevation", numberText(s.elevation)}};
 }
+
+// The panel's log label for each field the simulator can be told to fix.
+const QMap<QString, QString> labelOf{{"est", "valLumEST"},
+                                     {"ouest", "valLumOUEST"},
+                                     {"nord", "valLumNORD"},
+                                     {"sud", "valLumSUD"},
+                                     {"vpan", "valVPAN"},
+                                     {"vbat", "valVBAT"},
+                                     {"ipan", "valIPAN"},
+                                     {"ibat", "valIBAT"},
+                                     {"charge", "valBatterieCharge"},
+                                     {"pleine", "valBatteriePleine"},
+                                     {"vide", "valBatterieVide"},
+                                     {"azimut", "valAngleAzimut"},
+                                     {"elevation", "valAngleElevation"}};
 
 using FieldValues = QMap<QString, int>;
 
@@ -121,30 +142,17 @@ void TestSimulator::roundTrip()
     QFETCH(FieldValues, fixed);
     SerialFolder folder;
     SimulatorOptions options = quickOptions(folder.pathOf(1));
-    for (auto it = fixed.begin(); it != fixed.end(); ++it)
+    QMap<QString, QString> expected = expectedLog(Installation().status());
+    for (auto it = fixed.begin(); it != fixed.end(); ++it) {
         options.fixedFields[it.key().toStdString()] = it.value();
-    Installation model;
-    StatusValues expected = model.status();
-    const std::map<std::string, int *> numbers{
-        {"est", &expected.lumEst},    {"ouest", &expected.lumOuest},
-        {"nord", &expected.lumNord},  {"sud", &expected.lumSud},
-        {"vpan", &expected.vpan},     {"vbat", &expected.vbat},
-        {"ipan", &expected.ipan},     {"ibat", &expected.ibat},
-        {"azimut", &expected.azimut}, {"elevation", &expected.elevation}};
-    const std::map<std::string, bool *> flags{
-        {"charge", &expected.charge}, {"pleine", &expected.pleine}, {"vide", &expected.vide}};
-    for (const auto &[name, value] : options.fixedFields) {
-        if (numbers.count(name))
-            *numbers.at(name) = value;
-        else
-            *flags.at(name) = value != 0;
+        const bool isFlag = labelOf[it.key()].startsWith("valBatterie");
+        expected[labelOf[it.key()]] = isFlag ? flagText(it.value() != 0) : numberText(it.value());
     }
-
-    RunningSimulator simulator(options, &model);
+    RunningSimulator simulator(options);
     MainWindow window;
     LogCapture log;
     QCOMPARE(window.portSerie(1, "R\r"), 0);
-    QCOMPARE(decoded(log), expectedLog(expected));
+    QCOMPARE(decoded(log), expected);
 }
 
 void TestSimulator::commandsMoveTheModel_data()
