@@ -19,18 +19,6 @@ namespace {
 
 using Answer = PtyController::Answer;
 
-QString quoted(const QByteArray &bytes)
-{
-    QString text;
-    QDebug(&text) << bytes;
-    return text.trimmed();
-}
-
-QString receivedLine(const QByteArray &reply)
-{
-    return "Données reçues : " + quoted(reply);
-}
-
 // The thirteen lines the decoder logs for this reply, from a window of its own.
 QStringList decoderLines(const QByteArray &reply)
 {

@@ -27,13 +27,6 @@ QStringList transactionLines(const LogCapture &log)
     return lines;
 }
 
-QString quoted(const QByteArray &bytes)
-{
-    QString text;
-    QDebug(&text) << bytes;
-    return text.trimmed();
-}
-
 } // namespace
 
 class TestSerialLink : public QuietTestCase
@@ -66,12 +59,12 @@ void TestSerialLink::completeRefresh()
     QCOMPARE(com1.received(), QByteArray("R\r"));
     QCOMPARE(transactionLines(log),
              (QStringList{"Ports disponibles :", "numport= \"COM1\"", "Port ouvert avec succès.",
-                          "Données envoyées : \"R\\r\"",
-                          "Données reçues : " + quoted(workedExampleReply()), "valLumEST= 120",
-                          "valLumOUEST= 45", "valLumSUD= 33", "valLumNORD= 200", "valVPAN= 138",
-                          "valVBAT= 125", "valIPAN= 40", "valIBAT= 12", "valBatteriePleine= \"01\"",
-                          "valBatterieVide= \"00\"", "valBatterieCharge= \"00\"",
-                          "valAngleAzimut= 90", "valAngleElevation= 45", "Port fermé."}));
+                          "Données envoyées : \"R\\r\"", receivedLine(workedExampleReply()),
+                          "valLumEST= 120", "valLumOUEST= 45", "valLumSUD= 33", "valLumNORD= 200",
+                          "valVPAN= 138", "valVBAT= 125", "valIPAN= 40", "valIBAT= 12",
+                          "valBatteriePleine= \"01\"", "valBatterieVide= \"00\"",
+                          "valBatterieCharge= \"00\"", "valAngleAzimut= 90",
+                          "valAngleElevation= 45", "Port fermé."}));
 
     const QMap<QString, QString> labels{
         {"labelMesureLumEstVal", "120"},  {"labelMesureLumOuestVal", "45"},
@@ -153,8 +146,7 @@ void TestSerialLink::replyInPieces()
     MainWindow window;
     LogCapture log;
     QCOMPARE(window.portSerie(1, "R\r"), 0);
-    QCOMPARE(log.linesStartingWith("Données reçues"),
-             QStringList{"Données reçues : " + quoted(reply)});
+    QCOMPARE(log.linesStartingWith("Données reçues"), QStringList{receivedLine(reply)});
     QCOMPARE(log.linesStartingWith("valLumEST=").size(), 1);
     QCOMPARE(child<QLCDNumber>(window, "lcdNumberElevation")->intValue(), 45);
 }
@@ -173,8 +165,7 @@ void TestSerialLink::bytesAfterSilenceAreNotPartOfTheReply()
     clock.start();
     QCOMPARE(window.portSerie(1, "R\r"), 0);
     QVERIFY(clock.elapsed() < 240);
-    QCOMPARE(log.linesStartingWith("Données reçues"),
-             QStringList{"Données reçues : " + quoted(reply.left(40))});
+    QCOMPARE(log.linesStartingWith("Données reçues"), QStringList{receivedLine(reply.left(40))});
     QCOMPARE(log.linesStartingWith("valAngleAzimut="), QStringList{"valAngleAzimut= 0"});
 }
 

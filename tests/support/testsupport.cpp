@@ -1,5 +1,6 @@
 #include "testsupport.h"
 
+#include <QDebug>
 #include <QDir>
 
 #include <malloc.h>
@@ -68,4 +69,11 @@ const char *whyHeapIsNotMeasured()
                "(GLIBC_TUNABLES=glibc.malloc.tcache_count=0 turns them off)";
     return nullptr;
 #endif
+}
+
+QString receivedLine(const QByteArray &reply)
+{
+    QString line;
+    QDebug(&line) << "Données reçues :" << reply;
+    return line.trimmed();
 }

@@ -28,6 +28,10 @@ QByteArray workedExampleReply();
 // The reply with `bytes` written over it from `position` on (growing it if needed).
 QByteArray withBytesAt(QByteArray reply, int position, const QByteArray &bytes);
 
+// The log line of a transaction that received this reply:
+// "Données reçues :" and the bytes as the debug stream writes them.
+QString receivedLine(const QByteArray &reply);
+
 // The form's object of that name (the window itself for its own name).
 template <typename T> T *child(QObject &window, const char *name)
 {
