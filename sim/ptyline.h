@@ -15,7 +15,6 @@ public:
     PtyLine(const PtyLine &) = delete;
     PtyLine &operator=(const PtyLine &) = delete;
 
-    const std::string &linkPath() const { return link; }
     const std::string &devicePath() const { return device; }
 
     // Waits up to timeoutMs for bytes from the panel and returns them (empty

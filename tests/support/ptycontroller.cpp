@@ -3,7 +3,7 @@
 #include "ptyline.h"
 
 PtyController::PtyController(const QString &linkPath)
-    : link(linkPath), line(std::make_unique<PtyLine>(linkPath.toStdString()))
+    : line(std::make_unique<PtyLine>(linkPath.toStdString()))
 {
     worker = std::thread([this] { run(); });
 }
@@ -68,17 +68,6 @@ void PtyController::clearReceived()
     partial.clear();
     complete.clear();
     completeTimes.clear();
-}
-
-bool PtyController::waitForCommands(int count, int timeoutMs) const
-{
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (commands().size() < count) {
-        if (Clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 void PtyController::run()

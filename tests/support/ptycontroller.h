@@ -53,10 +53,6 @@ public:
     // How many bytes it has handed to the line so far.
     qint64 sentBytes() const;
     void clearReceived();
-    // Waits (without an event loop) until `count` commands have come in.
-    bool waitForCommands(int count, int timeoutMs) const;
-
-    QString linkPath() const { return link; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -71,7 +67,6 @@ private:
     void handle(const QByteArray &bytes);
     void writeDue();
 
-    QString link;
     std::unique_ptr<PtyLine> line;
     std::atomic<bool> stopping{false};
     mutable std::mutex mutex;
