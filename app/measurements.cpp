@@ -1,4 +1,6 @@
-// Measurements: decoding the controller's reply into the members and the displays.
+// Measurements: the values of the controller's reply into the members, the
+// log and the displays.
+#include "decodedreply.h"
 #include "mainwindow.h"
 #include "replyfields.h"
 #include "ui_mainwindow.h"
@@ -7,35 +9,15 @@
 
 namespace {
 
-// Positions of the reply's fields (the first byte is position 0).
-enum ReplyPosition {
-    lumEstAt = 2,
-    lumOuestAt = 5,
-    lumNordAt = 8,
-    lumSudAt = 11,
-    vpanAt = 25,
-    vbatAt = 28,
-    ipanAt = 31,
-    ibatAt = 34,
-    batterieChargeAt = 37,
-    batteriePleineAt = 39,
-    batterieVideAt = 41,
-    angleAzimutAt = 61,
-    angleElevationAt = 64,
-};
-
-int readLogged(const QByteArray &reply, int position, const char *label)
+int logged(const char *label, int value)
 {
-    const int value = readNumericField(reply, position);
     qDebug() << label << value;
     return value;
 }
 
 // A flag reading "01" checks its button; anything else leaves the buttons as they are.
-QString readFlagLogged(const QByteArray &reply, int position, const char *label,
-                       QRadioButton *button)
+QString loggedFlag(const char *label, const QString &text, QRadioButton *button)
 {
-    const QString text = readFlagField(reply, position);
     qDebug() << label << text;
     if (isFlagSet(text))
         button->setChecked(true);
@@ -63,10 +45,11 @@ QString tenths(int value)
 
 int MainWindow::decodeReceivedData(QByteArray reply)
 {
-    valLumEST = readLogged(reply, lumEstAt, "valLumEST=");
-    valLumOUEST = readLogged(reply, lumOuestAt, "valLumOUEST=");
-    valLumSUD = readLogged(reply, lumSudAt, "valLumSUD=");
-    valLumNORD = readLogged(reply, lumNordAt, "valLumNORD=");
+    const DecodedReply d = decodeReply(reply);
+    valLumEST = logged("valLumEST=", d.lumEst);
+    valLumOUEST = logged("valLumOUEST=", d.lumOuest);
+    valLumSUD = logged("valLumSUD=", d.lumSud);
+    valLumNORD = logged("valLumNORD=", d.lumNord);
     showValue(ui->progressBarMesureLumEst, valLumEST, ui->labelMesureLumEstVal,
               QString::number(valLumEST));
     showValue(ui->progressBarMesureLumOuest, valLumOUEST, ui->labelMesureLumOuestVal,
@@ -77,10 +60,10 @@ int MainWindow::decodeReceivedData(QByteArray reply)
               QString::number(valLumNORD));
 
     // Voltages come in tenths of a volt, currents in tens of milliamperes.
-    valVPAN = readLogged(reply, vpanAt, "valVPAN=");
-    valVBAT = readLogged(reply, vbatAt, "valVBAT=");
-    valIPAN = readLogged(reply, ipanAt, "valIPAN=");
-    valIBAT = readLogged(reply, ibatAt, "valIBAT=");
+    valVPAN = logged("valVPAN=", d.vpan);
+    valVBAT = logged("valVBAT=", d.vbat);
+    valIPAN = logged("valIPAN=", d.ipan);
+    valIBAT = logged("valIBAT=", d.ibat);
     showValue(ui->progressBarMesureVPAN, valVPAN, ui->labelMesureVPANval, tenths(valVPAN));
     showValue(ui->progressBarMesureVBAT, valVBAT, ui->labelMesureVBATval, tenths(valVBAT));
     showValue(ui->progressBarMesureIPAN, valIPAN * 10, ui->labelMesureIPANval,
@@ -90,15 +73,12 @@ int MainWindow::decodeReceivedData(QByteArray reply)
 
     // The buttons exclude each other, so where several flags are set the last
     // one tested stands: charging over empty, empty over full.
-    valBatteriePleine = readFlagLogged(reply, batteriePleineAt,
-                                       "valBatteriePleine=", ui->radioButton_batteriePleine);
-    valBatterieVide =
-        readFlagLogged(reply, batterieVideAt, "valBatterieVide=", ui->radioButton_batterieVide);
-    valBatterieCharge = readFlagLogged(reply, batterieChargeAt,
-                                       "valBatterieCharge=", ui->radioButton_batterieCharge);
+    valBatteriePleine = loggedFlag("valBatteriePleine=", d.pleine, ui->radioButton_batteriePleine);
+    valBatterieVide = loggedFlag("valBatterieVide=", d.vide, ui->radioButton_batterieVide);
+    valBatterieCharge = loggedFlag("valBatterieCharge=", d.charge, ui->radioButton_batterieCharge);
 
-    valAngleAzimut = readLogged(reply, angleAzimutAt, "valAngleAzimut=");
-    valAngleElevation = readLogged(reply, angleElevationAt, "valAngleElevation=");
+    valAngleAzimut = logged("valAngleAzimut=", d.azimut);
+    valAngleElevation = logged("valAngleElevation=", d.elevation);
     ui->lcdNumberAzimut->display(QString::number(valAngleAzimut));
     ui->lcdNumberElevation->display(QString::number(valAngleElevation));
     return 0;

@@ -1,0 +1,43 @@
+#include "decodedreply.h"
+
+#include "replyfields.h"
+
+namespace {
+
+// Positions of the reply's fields (the first byte is position 0).
+enum ReplyPosition {
+    lumEstAt = 2,
+    lumOuestAt = 5,
+    lumNordAt = 8,
+    lumSudAt = 11,
+    vpanAt = 25,
+    vbatAt = 28,
+    ipanAt = 31,
+    ibatAt = 34,
+    batterieChargeAt = 37,
+    batteriePleineAt = 39,
+    batterieVideAt = 41,
+    angleAzimutAt = 61,
+    angleElevationAt = 64,
+};
+
+} // namespace
+
+DecodedReply decodeReply(const QByteArray &reply)
+{
+    DecodedReply d;
+    d.lumEst = readNumericField(reply, lumEstAt);
+    d.lumOuest = readNumericField(reply, lumOuestAt);
+    d.lumNord = readNumericField(reply, lumNordAt);
+    d.lumSud = readNumericField(reply, lumSudAt);
+    d.vpan = readNumericField(reply, vpanAt);
+    d.vbat = readNumericField(reply, vbatAt);
+    d.ipan = readNumericField(reply, ipanAt);
+    d.ibat = readNumericField(reply, ibatAt);
+    d.charge = readFlagField(reply, batterieChargeAt);
+    d.pleine = readFlagField(reply, batteriePleineAt);
+    d.vide = readFlagField(reply, batterieVideAt);
+    d.azimut = readNumericField(reply, angleAzimutAt);
+    d.elevation = readNumericField(reply, angleElevationAt);
+    return d;
+}

@@ -1,0 +1,32 @@
+#ifndef DECODEDREPLY_H
+#define DECODEDREPLY_H
+
+#include <QByteArray>
+#include <QString>
+
+// The thirteen values of one status reply, in the units of the line: light
+// levels and angles as received, voltages in tenths of a volt, currents in
+// tens of milliamperes, each battery flag as its text (set when "01").
+// Where the reply ends early, a number reads 0 and a flag the bytes there are.
+struct DecodedReply
+{
+    int lumEst = 0;
+    int lumOuest = 0;
+    int lumNord = 0;
+    int lumSud = 0;
+    int vpan = 0;
+    int vbat = 0;
+    int ipan = 0;
+    int ibat = 0;
+    QString charge;
+    QString pleine;
+    QString vide;
+    int azimut = 0;
+    int elevation = 0;
+};
+
+// Reads every field of a reply from its fixed position. Nothing is verified:
+// any bytes decode to something.
+DecodedReply decodeReply(const QByteArray &reply);
+
+#endif // DECODEDREPLY_H

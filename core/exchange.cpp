@@ -1,0 +1,114 @@
+#include "exchange.h"
+
+#include "availableports.h"
+#include "portnames.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QThread>
+
+namespace {
+
+constexpr int firstByteTimeoutMs = 1000; // the controller must start answering within this
+constexpr int silenceMs = 100;           // this much silence ends a reply
+// A device that never pauses would otherwise hold the caller for ever.
+constexpr int maxReplyBytes = 4096;
+constexpr int maxCollectMs = 2000; // counted from the reply's first byte
+constexpr int busyRetryPauseMs = 50;
+
+// Lists the ports the system reports, so that an operator can tell which
+// number to pick.
+void logAvailablePorts()
+{
+    qDebug() << "Ports disponibles :";
+    for (const QString &line : availablePortLines())
+        qDebug().noquote() << line;
+}
+
+// Called once the first bytes are readable: gathers the reply until the line
+// has been silent for 100 ms, or until it reaches the size or time cap.
+QByteArray collectReply(QSerialPort &serial)
+{
+    QElapsedTimer sinceFirstByte;
+    sinceFirstByte.start();
+    QByteArray reply = serial.readAll();
+    while (reply.size() < maxReplyBytes) {
+        const qint64 left = maxCollectMs - sinceFirstByte.elapsed();
+        if (left <= 0 || !serial.waitForReadyRead(int(qMin<qint64>(silenceMs, left))))
+            break;
+        reply += serial.readAll();
+    }
+    if (reply.size() >= maxReplyBytes || sinceFirstByte.elapsed() >= maxCollectMs) {
+        reply.truncate(maxReplyBytes);
+        qDebug() << "Réponse tronquée :" << reply.size();
+    }
+    return reply;
+}
+
+// Opens the port, trying again while it is refused for up to `retryMs`.
+bool openPort(QSerialPort &serial, int retryMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!serial.open(QIODevice::ReadWrite)) {
+        if (serial.error() != QSerialPort::PermissionError || clock.elapsed() >= retryMs)
+            return false;
+        QThread::msleep(busyRetryPauseMs);
+    }
+    return true;
+}
+
+} // namespace
+
+ExchangeResult serialExchange(int port, const QByteArray &command,
+                              const std::function<void(const QByteArray &)> &onReply,
+                              int busyRetryMs)
+{
+    ExchangeResult result;
+    logAvailablePorts();
+    QSerialPort serial;
+    const QString portName = portNameFor(port);
+    qDebug() << "numport=" << portName;
+
+    serial.setPortName(serialDeviceFor(portName));
+    serial.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+    serial.setDataBits(QSerialPort::Data8);
+    serial.setParity(QSerialPort::NoParity);
+    serial.setStopBits(QSerialPort::OneStop);
+    serial.setFlowControl(QSerialPort::HardwareControl);
+    if (!openPort(serial, busyRetryMs)) {
+        result.status = ExchangeResult::OpenFailed;
+        result.error = serial.errorString();
+        qDebug() << "Erreur lors de l'ouverture du port :" << result.error;
+        return result;
+    }
+    qDebug() << "Port ouvert avec succès.";
+    // A reply belongs to the command about to be written. Whatever the line
+    // already holds came after an earlier exchange had given up (a late
+    // answer, the rest of a burst): it is stale, and would otherwise be taken
+    // for the start of this reply.
+    serial.clear(QSerialPort::Input);
+
+    // Any result but -1, a partial count included, counts as written.
+    if (serial.write(command.constData(), command.size()) == -1) {
+        result.status = ExchangeResult::WriteFailed;
+        result.error = serial.errorString();
+        qDebug() << "Erreur lors de l'envoi des données :" << result.error;
+        return result; // the port object releases the port on return
+    }
+    qDebug() << "Données envoyées :" << command;
+
+    if (serial.waitForReadyRead(firstByteTimeoutMs)) {
+        result.status = ExchangeResult::Replied;
+        result.reply = collectReply(serial);
+        qDebug() << "Données reçues :" << result.reply;
+        if (onReply)
+            onReply(result.reply);
+    } else {
+        qDebug() << "Aucune donnée reçue dans le délai imparti.";
+    }
+    serial.close();
+    qDebug() << "Port fermé.";
+    return result;
+}

@@ -1,0 +1,37 @@
+#ifndef EXCHANGE_H
+#define EXCHANGE_H
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// What one exchange with the controller came to.
+struct ExchangeResult
+{
+    enum Status {
+        Replied,     // the command was written and bytes came back
+        NoReply,     // the command was written; nothing came within 1000 ms
+        OpenFailed,  // the port could not be opened
+        WriteFailed, // the port opened but the command could not be written
+    };
+    Status status = NoReply;
+    QByteArray reply; // what came back, raw; empty unless Replied
+    QString error;    // the toolkit's error text for OpenFailed and WriteFailed
+};
+
+// One blocking request/reply exchange on port "COM<port>": opens it at
+// 9600 baud, 8N1, RTS/CTS; discards what the line already holds; writes the
+// command as given; waits up to 1000 ms for the first byte; collects until
+// 100 ms pass in silence (at most 4096 bytes or 2000 ms); closes. Each step is
+// logged on the toolkit's debug channel, in French.
+//
+// `onReply`, when given, receives the reply while the port is still open, so
+// that what it logs comes before "Port fermé.". A port that cannot be opened
+// for lack of permission (which is how a port held by another program shows)
+// is tried again every 50 ms for up to `busyRetryMs` before the exchange fails.
+ExchangeResult serialExchange(int port, const QByteArray &command,
+                              const std::function<void(const QByteArray &)> &onReply = {},
+                              int busyRetryMs = 0);
+
+#endif // EXCHANGE_H
