@@ -9,7 +9,8 @@ SANITIZE_DIR=${TAV_SANITIZE_DIR:-$TOP/build-asan}
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 # Debian packages the panel and its tests build with.
-TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev desktop-file-utils)
+TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev
+    libqt5svg5-dev desktop-file-utils)
 # What the sanitized build and the fuzz targets add: clang, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable reports (and for the
 # leak suppressions, which match function names).

@@ -1,0 +1,59 @@
+// tavctl: the installation from the command line, through the same exchange
+// and reply reading as the panel.
+#include "commands.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <memory>
+
+namespace {
+
+const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --help for more)\n"
+                          "  status   read the installation once\n"
+                          "  send     send one command and read the reply\n"
+                          "  motor    move the panel: up, down, left or right\n"
+                          "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
+                          "  record   refresh at a fixed interval into a CSV file\n"
+                          "  plot     draw a recording as a PNG or SVG chart\n";
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    // Only plot draws; it needs no display.
+    std::unique_ptr<QCoreApplication> application;
+    if (command == QLatin1String("plot")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::setApplicationName(QStringLiteral("tavctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAV_VERSION));
+
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    QTextStream out(stdout);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        out << usage;
+        return ExitStatus::done;
+    }
+    if (command == QLatin1String("--version")) {
+        out << "tavctl " << TAV_VERSION << "\n";
+        return ExitStatus::done;
+    }
+    using Command = int (*)(const QStringList &);
+    const std::pair<const char *, Command> commands[] = {
+        {"status", statusCommand}, {"send", sendCommand},     {"motor", motorCommand},
+        {"light", lightCommand},   {"record", recordCommand}, {"plot", plotCommand}};
+    for (const auto &[name, run] : commands)
+        if (command == QLatin1String(name))
+            return run(arguments);
+    QTextStream(stderr) << (command.isEmpty() ? QString()
+                                              : "tavctl: unknown command " + command + "\n")
+                        << usage;
+    return ExitStatus::usage;
+}
