@@ -1,7 +1,11 @@
 // Which device each "COMn" opens on Linux, and the list of ports the log shows.
-#include "portmap.h"
+#include "availableports.h"
+#include "exchange.h"
+#include "logcapture.h"
+#include "portnames.h"
 #include "quiettestcase.h"
 
+#include <QtSerialPort>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(PortSurvey)
@@ -13,6 +17,8 @@ class TestPorts : public QuietTestCase
 private slots:
     void mapping_data();
     void mapping();
+    void thisMachinesPorts();
+    void folderOfLinks();
 };
 
 void TestPorts::mapping_data()
@@ -64,6 +70,50 @@ void TestPorts::mapping()
     for (int n = 1; n <= expected.size(); ++n)
         QCOMPARE(map.deviceFor(n), QDir("/dev").filePath(expected[n - 1]));
     QCOMPARE(map.lines, lines);
+}
+
+// What this machine reports: a number no port answers to fails at once with
+// the toolkit's error; each listed port is one the system reports, and its
+// number opens it; a reported port left out is a UART without hardware.
+void TestPorts::thisMachinesPorts()
+{
+    qunsetenv("TAV_SERIAL_DIR");
+    const QStringList lines = availablePortLines();
+    int unused = 1;
+    while (QFileInfo::exists(serialDeviceFor(portNameFor(unused))))
+        ++unused;
+    QCOMPARE(serialDeviceFor(portNameFor(unused)), "/dev/" + portNameFor(unused));
+    QSerialPort probe(serialDeviceFor(portNameFor(unused)));
+    QVERIFY(!probe.open(QIODevice::ReadWrite));
+    LogCapture log;
+    QCOMPARE(serialExchange(unused, "R\r").status, ExchangeResult::OpenFailed);
+    QCOMPARE(log.lines(),
+             (QStringList{"Ports disponibles :"} + lines +
+              QStringList{"numport= \"" + portNameFor(unused) + "\"",
+                          "Erreur lors de l'ouverture du port : \"" + probe.errorString() + "\""}));
+
+    const QList<QSerialPortInfo> reported = QSerialPortInfo::availablePorts();
+    if (reported.isEmpty())
+        QSKIP("the system reports no serial port on this machine");
+    for (const QSerialPortInfo &info : reported) {
+        const QStringList its = lines.filter(
+            QRegularExpression("^  COM\\d+  (\\S+ -> )?" +
+                               QRegularExpression::escape(info.systemLocation()) + "( |$)"));
+        QFile type("/sys/class/tty/" + info.portName() + "/type");
+        QVERIFY2(its.size() == 1 || (type.open(QIODevice::ReadOnly) && type.readAll() == "0\n"),
+                 qPrintable(info.systemLocation()));
+        const QFileInfo opened(serialDeviceFor(its.value(0).section(' ', 2, 2)));
+        QVERIFY(its.isEmpty() || opened.canonicalFilePath() == info.systemLocation());
+    }
+}
+
+void TestPorts::folderOfLinks()
+{
+    qputenv("TAV_SERIAL_DIR", "/srv/ports");
+    QCOMPARE(serialDeviceFor("COM3"), QString("/srv/ports/COM3"));
+    qputenv("TAV_SERIAL_DIR", "ports");
+    QCOMPARE(serialDeviceFor("COM12"), QDir::current().absoluteFilePath("ports/COM12"));
+    qunsetenv("TAV_SERIAL_DIR");
 }
 
 QTEST_GUILESS_MAIN(TestPorts)
