@@ -1,58 +1,134 @@
 #include "availableports.h"
 
+#include "portnames.h"
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QPointer>
 #include <QSerialPortInfo>
 
 namespace {
 
-struct PortList
+struct SystemPorts
 {
-    QStringList lines;
+    QVector<ReportedPort> ports;
+    QMap<int, QString> devLinks; // the COMn links in /dev
     bool stale = true;
     QPointer<QFileSystemWatcher> watcher; // gone with the application object
     bool watchable = true;
 };
 
-PortList &portList()
+SystemPorts &systemPorts()
 {
-    static PortList list;
-    return list;
+    static SystemPorts ports;
+    return ports;
 }
 
-// Marks the list stale whenever a device node comes or goes. Returns false
-// where this cannot be known, so that the list is taken every time.
-bool watchDevices(PortList &list)
+// Marks the ports stale whenever a device node comes or goes. Returns false
+// where this cannot be known, so that they are taken every time.
+bool watchDevices(SystemPorts &system)
 {
-    if (list.watcher)
+    if (system.watcher)
         return true;
-    if (!list.watchable || !QCoreApplication::instance())
+    if (!system.watchable || !QCoreApplication::instance())
         return false;
     auto *watcher = new QFileSystemWatcher(QCoreApplication::instance());
     if (!watcher->addPath(QStringLiteral("/dev"))) {
         delete watcher;
-        list.watchable = false;
+        system.watchable = false;
         return false;
     }
     QObject::connect(watcher, &QFileSystemWatcher::directoryChanged,
-                     [] { portList().stale = true; });
-    list.watcher = watcher;
-    list.stale = true;
+                     [] { systemPorts().stale = true; });
+    system.watcher = watcher;
+    system.stale = true;
     return true;
+}
+
+// False for a built-in UART whose driver found no chip behind the node. The
+// toolkit leaves such a node out only when the node's parent device belongs
+// to the 8250 driver, which recent kernels (with their serial-base bus) no
+// longer make it.
+bool hasHardware(const QString &device)
+{
+    if (!device.startsWith(QLatin1String("/dev/ttyS")))
+        return true;
+    QFile type(QStringLiteral("/sys/class/tty/") + device.mid(5) + QStringLiteral("/type"));
+    return !type.open(QIODevice::ReadOnly) || type.readAll().trimmed() != "0";
+}
+
+ReportedPort reportedPort(const QSerialPortInfo &info)
+{
+#ifdef Q_OS_WIN
+    const QString device = info.portName();
+#else
+    const QString device = info.systemLocation();
+#endif
+    return {device,
+            info.description(),
+            info.manufacturer(),
+            info.serialNumber(),
+            info.hasVendorIdentifier() ? info.vendorIdentifier() : -1,
+            info.hasProductIdentifier() ? info.productIdentifier() : -1};
+}
+
+// The links named COMn in a folder that lead to a device: n -> that device.
+QMap<int, QString> comLinks(const QString &folder)
+{
+    QMap<int, QString> links;
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList({QStringLiteral("COM*")}, QDir::AllEntries | QDir::System);
+    for (const QString &name : names) {
+        const int number = portNumberOf(name);
+        const QString device = QFileInfo(dir.filePath(name)).canonicalFilePath();
+        if (number != 0 && !device.isEmpty())
+            links.insert(number, device);
+    }
+    return links;
+}
+
+const SystemPorts &currentSystemPorts()
+{
+    SystemPorts &system = systemPorts();
+    if (!watchDevices(system) || system.stale) {
+        system.ports.clear();
+        const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+        for (const QSerialPortInfo &info : infos)
+            if (hasHardware(info.systemLocation()))
+                system.ports.append(reportedPort(info));
+        system.devLinks = comLinks(QStringLiteral("/dev"));
+        system.stale = false;
+    }
+    return system;
 }
 
 } // namespace
 
+PortMap systemPortMap()
+{
+    const SystemPorts &system = currentSystemPorts();
+    const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
+    if (folder.isEmpty())
+        return mapPorts({QStringLiteral("/dev"), false, system.devLinks, system.ports});
+    const QString absolute = QDir(folder).absolutePath();
+    return mapPorts({absolute, true, comLinks(absolute), system.ports});
+}
+
 QStringList availablePortLines()
 {
-    PortList &list = portList();
-    if (!watchDevices(list) || list.stale) {
-        list.lines.clear();
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            list.lines.append(
-                QStringLiteral("  %1 (%2)").arg(info.portName(), info.systemLocation()));
-        list.stale = false;
+#ifdef Q_OS_WIN
+    QStringList lines;
+    for (const ReportedPort &port : currentSystemPorts().ports) {
+        const QString about = describePort(port);
+        lines.append(QStringLiteral("  ") + port.device +
+                     (about.isEmpty() ? QString() : QStringLiteral("  ") + about));
     }
-    return list.lines;
+    return lines;
+#else
+    return systemPortMap().lines;
+#endif
 }

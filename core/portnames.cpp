@@ -1,7 +1,9 @@
 #include "portnames.h"
 
+#include "availableports.h"
+#include "portmap.h"
+
 #include <QDir>
-#include <QFileInfo>
 #include <QtGlobal>
 
 QString portNameFor(int port)
@@ -9,21 +11,20 @@ QString portNameFor(int port)
     return QStringLiteral("COM") + QString::number(port);
 }
 
+int portNumberOf(const QString &portName)
+{
+    bool isNumber = false;
+    const int number = portName.midRef(3).toInt(&isNumber);
+    return isNumber && number >= 1 && portName == portNameFor(number) ? number : 0;
+}
+
 QString serialDeviceFor(const QString &portName)
 {
 #ifdef Q_OS_WIN
     return portName;
 #else
-    const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
-    if (!folder.isEmpty())
-        return QDir(folder).absoluteFilePath(portName);
-    const QString udevLink = QStringLiteral("/dev/") + portName;
-    if (QFileInfo::exists(udevLink))
-        return udevLink;
-    bool isNumber = false;
-    const int number = portName.midRef(3).toInt(&isNumber);
-    if (portName.startsWith(QLatin1String("COM")) && isNumber && number >= 1)
-        return QStringLiteral("/dev/ttyS") + QString::number(number - 1);
-    return udevLink;
+    const PortMap map = systemPortMap();
+    const int number = portNumberOf(portName);
+    return number != 0 ? map.deviceFor(number) : QDir(map.linkFolder).filePath(portName);
 #endif
 }

@@ -41,9 +41,6 @@ private slots:
     void replyInPieces();
     void bytesAfterSilenceAreNotPartOfTheReply();
     void chatteringControllerIsCapped();
-    void availablePortsAreListed();
-    void deviceNames_data();
-    void deviceNames();
 };
 
 void TestSerialLink::completeRefresh()
@@ -196,46 +193,6 @@ void TestSerialLink::chatteringControllerIsCapped()
     QVERIFY(lines.value(at + 1).startsWith("Données reçues : \"0123456789"));
     QCOMPARE(lines.last(), QString("Port fermé."));
     QCOMPARE(log.linesStartingWith("valLumEST=").size(), 1);
-}
-
-void TestSerialLink::availablePortsAreListed()
-{
-    SerialFolder folder;
-    MainWindow window;
-    LogCapture log;
-    window.portSerie(1, "R\r");
-    QStringList expected{"Ports disponibles :"};
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        expected.append(QString("  %1 (%2)").arg(info.portName(), info.systemLocation()));
-    QCOMPARE(log.lines().mid(0, expected.size()), expected);
-    QCOMPARE(log.lines().value(expected.size()), QString("numport= \"COM1\""));
-}
-
-void TestSerialLink::deviceNames_data()
-{
-    QTest::addColumn<QByteArray>("folder");
-    QTest::addColumn<QString>("portName");
-    QTest::addColumn<QString>("device");
-    QTest::newRow("folder of links") << QByteArray("/srv/ports") << "COM3"
-                                     << "/srv/ports/COM3";
-    QTest::newRow("relative folder")
-        << QByteArray("ports") << "COM12" << QDir::current().absoluteFilePath("ports/COM12");
-    QTest::newRow("COM1 is ttyS0") << QByteArray() << "COM1"
-                                   << "/dev/ttyS0";
-    QTest::newRow("COM20 is ttyS19") << QByteArray() << "COM20"
-                                     << "/dev/ttyS19";
-}
-
-void TestSerialLink::deviceNames()
-{
-    QFETCH(QByteArray, folder);
-    QFETCH(QString, portName);
-    QFETCH(QString, device);
-    if (folder.isEmpty() && QFileInfo::exists("/dev/" + portName))
-        QSKIP("this machine links /dev/COMn itself");
-    qputenv("TAV_SERIAL_DIR", folder); // empty counts as unset
-    QCOMPARE(serialDeviceFor(portName), device);
-    qunsetenv("TAV_SERIAL_DIR");
 }
 
 QTEST_MAIN(TestSerialLink)
