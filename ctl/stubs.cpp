@@ -11,22 +11,6 @@ int notYet(const QStringList &arguments)
 }
 } // namespace
 
-int statusCommand(const QStringList &arguments)
-{
-    return notYet(arguments);
-}
-int sendCommand(const QStringList &arguments)
-{
-    return notYet(arguments);
-}
-int motorCommand(const QStringList &arguments)
-{
-    return notYet(arguments);
-}
-int lightCommand(const QStringList &arguments)
-{
-    return notYet(arguments);
-}
 int recordCommand(const QStringList &arguments)
 {
     return notYet(arguments);
