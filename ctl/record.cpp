@@ -148,7 +148,7 @@ int recordCommand(const QStringList &arguments)
                                     "refresh to FILE.csv, until --count rows or SIGINT or "
                                     "SIGTERM."));
     line.addOption({QStringLiteral("interval"),
-                    QStringLiteral("Seconds between refreshes, at least 0.2 (default 2)."),
+                    QStringLiteral("Seconds between refreshes, 0.2 to 86400 (default 2)."),
                     QStringLiteral("SECONDS"), QStringLiteral("2")});
     line.addOption({QStringLiteral("count"),
                     QStringLiteral("Stop after K rows (default: run until stopped)."),
