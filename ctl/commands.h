@@ -13,6 +13,10 @@ constexpr int usage = 2;     // bad command line; nothing was sent
 constexpr int portError = 3; // the port could not be opened (or written)
 } // namespace ExitStatus
 
+// A port found busy (the panel holding it for its own exchange) is tried
+// again for this long before it counts as a port error.
+constexpr int busyRetryMs = 1000;
+
 int statusCommand(const QStringList &arguments);
 int sendCommand(const QStringList &arguments);
 int motorCommand(const QStringList &arguments);

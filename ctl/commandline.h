@@ -1,0 +1,62 @@
+#ifndef COMMANDLINE_H
+#define COMMANDLINE_H
+
+#include "output.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The reading of one command's arguments, with the options every command
+// that speaks to the controller shares: --port, --verbose and --help, and
+// --format for those that print a reply.
+class CommandLine
+{
+public:
+    // `name` is the command's ("status"), `description` what it does.
+    CommandLine(const QString &name, const QString &description);
+    CommandLine(const CommandLine &) = delete;
+    CommandLine &operator=(const CommandLine &) = delete;
+
+    void addFormatOption();
+    void addOption(const QCommandLineOption &option) { parser.addOption(option); }
+    // An argument for the help; the command checks the arguments it is given.
+    void addPositional(const QString &name, const QString &description, const QString &syntax)
+    {
+        parser.addPositionalArgument(name, description, syntax);
+    }
+
+    // Reads the arguments (the command's name first). Returns the exit status
+    // when the command ends here: done after --help, usage (with one line on
+    // stderr) for a bad command line; nothing when the command goes on. Unless
+    // --verbose is given, the exchange's log is kept off stderr from here on.
+    std::optional<int> parse(const QStringList &arguments);
+
+    // For a command's own checks: prints "tavctl: NAME: message" on stderr
+    // and returns the usage status.
+    int usageError(const QString &message) const;
+
+    int port() const { return portNumber; }
+    OutputFormat format() const { return outputFormat; }
+    QStringList positionalArguments() const { return parser.positionalArguments(); }
+    QString value(const QString &option) const { return parser.value(option); }
+    bool isSet(const QString &option) const { return parser.isSet(option); }
+    const QString &name() const { return commandName; }
+
+private:
+    std::optional<QString> readPortAndFormat();
+    QString helpText() const;
+
+    QCommandLineParser parser;
+    QString commandName;
+    bool hasFormat = false;
+    int portNumber = 1;
+    OutputFormat outputFormat = OutputFormat::Text;
+};
+
+// Prints "tavctl: message" on stderr.
+void printError(const QString &message);
+
+#endif // COMMANDLINE_H

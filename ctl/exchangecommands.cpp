@@ -1,0 +1,168 @@
+// The commands made of one exchange: status, send, motor and light. Each sends
+// one command and prints the decoded reply.
+#include "commandline.h"
+#include "commands.h"
+#include "exchange.h"
+#include "output.h"
+#include "portnames.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+// A controller command is short; a longer one is a mistake on the command line.
+constexpr int maxCommandBytes = 32;
+
+// One exchange on the command line's port; the reply goes to stdout in the
+// asked format, a failure to stderr.
+int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
+{
+    const QDateTime time = QDateTime::currentDateTime();
+    const ExchangeResult result = serialExchange(line.port(), command, {}, busyRetryMs);
+    const QString port = portNameFor(line.port());
+    switch (result.status) {
+    case ExchangeResult::Replied: {
+        const QByteArray text = formatReply(line.format(), time, result);
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        return ExitStatus::done;
+    }
+    case ExchangeResult::NoReply:
+        printError(port + QStringLiteral(": no reply within 1000 ms"));
+        return ExitStatus::noReply;
+    case ExchangeResult::OpenFailed:
+        printError(port + QStringLiteral(": the port could not be opened: ") + result.error);
+        return ExitStatus::portError;
+    case ExchangeResult::WriteFailed:
+        printError(port + QStringLiteral(": the command could not be written: ") + result.error);
+        return ExitStatus::portError;
+    }
+    return ExitStatus::portError;
+}
+
+// Why a command given on the command line may not go on the line, or nothing.
+QString refusalOf(const QByteArray &command)
+{
+    if (command.isEmpty())
+        return QStringLiteral("the command is empty");
+    if (command.size() > maxCommandBytes)
+        return QStringLiteral("the command has %1 bytes; at most %2 are sent")
+            .arg(command.size())
+            .arg(maxCommandBytes);
+    if (command.contains('\r') || command.contains('\n'))
+        return QStringLiteral("the command holds a carriage return or a line feed "
+                              "(tavctl ends it with a carriage return itself)");
+    for (const char c : command) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            return QStringLiteral("the command holds the control byte 0x%1")
+                .arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return QString();
+}
+
+// The command a word of the command line stands for, from a table of them.
+template <size_t N>
+QByteArray lookUp(const std::pair<const char *, const char *> (&table)[N], const QString &word)
+{
+    for (const auto &[name, command] : table)
+        if (word == QLatin1String(name))
+            return command;
+    return QByteArray();
+}
+
+// A light level of one or two digits, 0 to 99; -1 for anything else.
+int levelOf(const QString &word)
+{
+    const bool digits =
+        std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c >= '0' && c <= '9'; });
+    return digits && !word.isEmpty() && word.size() <= 2 ? word.toInt() : -1;
+}
+
+} // namespace
+
+int statusCommand(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("status"),
+                     QStringLiteral("Reads the installation once (the refresh command, R)."));
+    line.addFormatOption();
+    if (const auto status = line.parse(arguments))
+        return *status;
+    if (!line.positionalArguments().isEmpty())
+        return line.usageError(QStringLiteral("takes no arguments"));
+    return exchangeAndPrint(line, QByteArrayLiteral("R\r"));
+}
+
+int sendCommand(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("send"),
+                     QStringLiteral("Sends one command, ended by a carriage return, and prints "
+                                    "the decoded reply."));
+    line.addPositional(QStringLiteral("COMMAND"),
+                       QStringLiteral("The command, printable ASCII, at most 32 bytes, without "
+                                      "its carriage return (e.g. E0190)."),
+                       QStringLiteral("COMMAND"));
+    line.addFormatOption();
+    if (const auto status = line.parse(arguments))
+        return *status;
+    if (line.positionalArguments().size() != 1)
+        return line.usageError(QStringLiteral("takes one COMMAND"));
+    const QByteArray command = line.positionalArguments().first().toLocal8Bit();
+    const QString refusal = refusalOf(command);
+    if (!refusal.isEmpty())
+        return line.usageError(refusal + QStringLiteral("; nothing was sent"));
+    return exchangeAndPrint(line, command + '\r');
+}
+
+int motorCommand(const QStringList &arguments)
+{
+    // As the window's direction buttons: J for up and down, K for right and left.
+    static const std::pair<const char *, const char *> directions[] = {
+        {"up", "J01010\r"}, {"down", "J02010\r"}, {"right", "K01010\r"}, {"left", "K02010\r"}};
+    CommandLine line(QStringLiteral("motor"),
+                     QStringLiteral("Moves the panel one step, as the window's buttons H, B, < "
+                                    "and > do, and prints the decoded reply."));
+    line.addPositional(QStringLiteral("DIRECTION"), QStringLiteral("up, down, left or right."),
+                       QStringLiteral("up|down|left|right"));
+    line.addFormatOption();
+    if (const auto status = line.parse(arguments))
+        return *status;
+    const QStringList words = line.positionalArguments();
+    const QByteArray command = words.size() == 1 ? lookUp(directions, words.first()) : QByteArray();
+    if (command.isEmpty())
+        return line.usageError(QStringLiteral("takes one direction: up, down, left or right"));
+    return exchangeAndPrint(line, command);
+}
+
+int lightCommand(const QStringList &arguments)
+{
+    // As the window's LED1 to LED4 and ETEINDRE.
+    static const std::pair<const char *, const char *> lights[] = {
+        {"1", "E0200\r"}, {"2", "E0300\r"}, {"3", "E0400\r"}, {"4", "E0500\r"}, {"off", "E0000\r"}};
+    CommandLine line(QStringLiteral("light"),
+                     QStringLiteral("Lights one light, all of them at a level (as \"LED "
+                                    "complet\"), or none, and prints the decoded reply."));
+    line.addPositional(QStringLiteral("LIGHT"),
+                       QStringLiteral("1, 2, 3 or 4 for one light; off for none; all LEVEL "
+                                      "for all at LEVEL percent, 0 to 99."),
+                       QStringLiteral("1|2|3|4|off|all LEVEL"));
+    line.addFormatOption();
+    if (const auto status = line.parse(arguments))
+        return *status;
+    const QStringList words = line.positionalArguments();
+    if (words.size() == 2 && words.first() == QLatin1String("all")) {
+        const int level = levelOf(words.at(1));
+        if (level < 0)
+            return line.usageError(
+                QStringLiteral("all takes a LEVEL from 0 to 99, not \"%1\"").arg(words.at(1)));
+        // In decimal without padding: 5 gives E015, as the window sends it.
+        return exchangeAndPrint(line, "E01" + QByteArray::number(level) + '\r');
+    }
+    const QByteArray command = words.size() == 1 ? lookUp(lights, words.first()) : QByteArray();
+    if (command.isEmpty())
+        return line.usageError(QStringLiteral("takes 1, 2, 3, 4, off, or all LEVEL"));
+    return exchangeAndPrint(line, command);
+}

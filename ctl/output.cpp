@@ -1,0 +1,157 @@
+// The reply printed or recorded: text with the window's labels and units, JSON
+// and the recording's CSV rows.
+#include "output.h"
+
+#include "recording.h"
+#include "replyfields.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace {
+
+QString volts(int tenths)
+{
+    return QString::number(tenths / 10.0, 'f', 1);
+}
+
+QString milliamperes(int tensOfMilliamperes)
+{
+    return QString::number(tensOfMilliamperes * 10);
+}
+
+QString flag(const QString &text)
+{
+    return isFlagSet(text) ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+// A field holding a comma, a double quote, CR or LF goes between double quotes,
+// its own double quotes doubled.
+QString csvField(QString field)
+{
+    const bool plain = std::none_of(field.cbegin(), field.cend(), [](QChar c) {
+        return c == ',' || c == '"' || c == '\r' || c == '\n';
+    });
+    if (plain)
+        return field;
+    return '"' + field.replace('"', QLatin1String("\"\"")) + '"';
+}
+
+// The values with the window's French labels and units, one to a line.
+QByteArray asText(const DecodedReply &d)
+{
+    const QStringList lines{
+        QStringLiteral("Luminosité"),
+        QStringLiteral("  EST   : ") + QString::number(d.lumEst),
+        QStringLiteral("  OUEST : ") + QString::number(d.lumOuest),
+        QStringLiteral("  NORD  : ") + QString::number(d.lumNord),
+        QStringLiteral("  SUD   : ") + QString::number(d.lumSud),
+        QStringLiteral("Energie"),
+        QStringLiteral("  VBAT  : ") + volts(d.vbat) + QStringLiteral(" V"),
+        QStringLiteral("  VPAN  : ") + volts(d.vpan) + QStringLiteral(" V"),
+        QStringLiteral("  IBAT  : ") + milliamperes(d.ibat) + QStringLiteral(" mA"),
+        QStringLiteral("  IPAN  : ") + milliamperes(d.ipan) + QStringLiteral(" mA"),
+        QStringLiteral("Etat Batterie : ") + batteryState(d),
+        QStringLiteral("Azimut : ") + QString::number(d.azimut) + QStringLiteral("°"),
+        QStringLiteral("Elévation : ") + QString::number(d.elevation) + QStringLiteral("°"),
+    };
+    return (lines.join('\n') + '\n').toUtf8();
+}
+
+// The recording's columns as keys: the time and status as text, the thirteen
+// values as numbers; and the battery's state as a word.
+QByteArray asJson(const QDateTime &time, const ExchangeResult &result)
+{
+    const DecodedReply d = decodeReply(result.reply);
+    const QStringList columns = QString::fromLatin1(recordingHeader).split(',');
+    const QStringList values = recordingValues(d);
+    QJsonObject object;
+    object.insert(columns.first(), isoTime(time));
+    for (int i = 0; i < values.size(); ++i)
+        object.insert(columns.at(i + 1), values.at(i).toDouble());
+    object.insert(columns.last(), recordingStatus(result));
+    object.insert(QStringLiteral("batterie"), batteryState(d));
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+} // namespace
+
+QString batteryState(const DecodedReply &reply)
+{
+    if (isFlagSet(reply.charge))
+        return QStringLiteral("En charge");
+    if (isFlagSet(reply.vide))
+        return QStringLiteral("Vide");
+    if (isFlagSet(reply.pleine))
+        return QStringLiteral("Pleine");
+    return QStringLiteral("Indéterminé");
+}
+
+QString recordingStatus(const ExchangeResult &result)
+{
+    switch (result.status) {
+    case ExchangeResult::Replied:
+        return QStringLiteral("ok");
+    case ExchangeResult::NoReply:
+        return QStringLiteral("no reply");
+    default:
+        return result.error;
+    }
+}
+
+QString isoTime(const QDateTime &time)
+{
+    const QDateTime local = time.toLocalTime();
+    const int offsetMinutes = local.offsetFromUtc() / 60;
+    const int minutes = qAbs(offsetMinutes);
+    return local.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) +
+           (offsetMinutes < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QStringList recordingValues(const DecodedReply &d)
+{
+    return {QString::number(d.lumEst),
+            QString::number(d.lumOuest),
+            QString::number(d.lumNord),
+            QString::number(d.lumSud),
+            volts(d.vpan),
+            volts(d.vbat),
+            milliamperes(d.ipan),
+            milliamperes(d.ibat),
+            flag(d.charge),
+            flag(d.pleine),
+            flag(d.vide),
+            QString::number(d.azimut),
+            QString::number(d.elevation)};
+}
+
+QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result)
+{
+    // The values stand only in a row whose status is "ok"; other rows leave
+    // them empty, so that a reader tells a gap from a zero.
+    QStringList values = recordingValues(decodeReply(result.reply));
+    if (result.status != ExchangeResult::Replied)
+        std::fill(values.begin(), values.end(), QString());
+    QStringList fields{isoTime(time)};
+    fields += values;
+    fields.append(csvField(recordingStatus(result)));
+    return (fields.join(',') + '\n').toUtf8();
+}
+
+QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result)
+{
+    switch (format) {
+    case OutputFormat::Json:
+        return asJson(time, result);
+    case OutputFormat::Csv:
+        return QByteArray(recordingHeader) + '\n' + recordingRow(time, result);
+    case OutputFormat::Text:
+        break;
+    }
+    return asText(decodeReply(result.reply));
+}

@@ -1,0 +1,40 @@
+#ifndef OUTPUT_H
+#define OUTPUT_H
+
+#include "decodedreply.h"
+#include "exchange.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// How tavctl prints a reply: text for a person, JSON, or CSV as a recording.
+enum class OutputFormat { Text, Json, Csv };
+
+// The battery's state as one word, as the window's three buttons tell it.
+// Where several flags are set, the window's precedence holds: charging over
+// empty, empty over full. "Indéterminé" when none is set.
+QString batteryState(const DecodedReply &reply);
+
+// Local time in ISO 8601 with milliseconds and the offset from UTC,
+// e.g. 2026-12-07T10:00:02.000+01:00.
+QString isoTime(const QDateTime &time);
+
+// The thirteen values of the recording's columns, from "est" to
+// "elevation_deg", as they are written: volts with one decimal, milliamperes,
+// flags 1 or 0.
+QStringList recordingValues(const DecodedReply &reply);
+
+// A row's status: "ok" when the controller answered, "no reply" when it did
+// not, otherwise the port's error text.
+QString recordingStatus(const ExchangeResult &result);
+
+// One row of a recording (see recording.h) for a refresh made at `time`,
+// ended by LF.
+QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result);
+
+// A reply as `format` says; for CSV, the recording's header and one row.
+QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result);
+
+#endif // OUTPUT_H

@@ -1,0 +1,175 @@
+// tavctl record: one refresh per interval on a fixed schedule, one CSV row each,
+// until a count is reached or SIGINT or SIGTERM asks to stop.
+#include "commandline.h"
+#include "commands.h"
+#include "exchange.h"
+#include "output.h"
+#include "recordingwriter.h"
+#include "stopsignals.h"
+
+#include <QDateTime>
+
+#include <chrono>
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double shortestInterval = 0.2; // seconds
+constexpr double longestInterval = 86400;
+
+struct RecordSettings
+{
+    Clock::duration interval;
+    int count = 0; // 0: until stopped
+    QString output;
+};
+
+// One line on a terminal's stderr, rewritten in place after every row: the
+// last values, the rows written and how many of them failed. Nothing when
+// stderr is not a terminal (a log file, a pipe).
+class LiveStatus
+{
+public:
+    LiveStatus() : onTerminal(::isatty(STDERR_FILENO) == 1) {}
+    ~LiveStatus() { end(); }
+    LiveStatus(const LiveStatus &) = delete;
+    LiveStatus &operator=(const LiveStatus &) = delete;
+
+    void update(const QDateTime &time, const ExchangeResult &result, int rows, int failures)
+    {
+        if (!onTerminal)
+            return;
+        QString text = QStringLiteral("%1 %2, %3 failed; %4 ")
+                           .arg(rows)
+                           .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                           .arg(failures)
+                           .arg(time.toString(QStringLiteral("HH:mm:ss")));
+        text += result.status == ExchangeResult::Replied ? lastValues(decodeReply(result.reply))
+                                                         : recordingStatus(result);
+        winsize size = {};
+        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
+            text.truncate(size.ws_col - 1); // a line that wraps could not be rewritten
+        const QByteArray line = "\r\033[K" + text.toUtf8();
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+        std::fflush(stderr);
+        shown = true;
+    }
+
+    // Ends the line, so that what comes next on stderr starts a line of its own.
+    void end()
+    {
+        if (shown)
+            std::fputs("\n", stderr);
+        shown = false;
+    }
+
+private:
+    static QString lastValues(const DecodedReply &d)
+    {
+        const QStringList v = recordingValues(d);
+        return QStringLiteral("EST %1 OUEST %2 NORD %3 SUD %4 | VPAN %5 V VBAT %6 V | "
+                              "IPAN %7 mA IBAT %8 mA | %9 | az %10° el %11°")
+            .arg(v.at(0), v.at(1), v.at(2), v.at(3), v.at(4), v.at(5), v.at(6), v.at(7),
+                 batteryState(d))
+            .arg(v.at(11), v.at(12));
+    }
+
+    bool onTerminal;
+    bool shown = false;
+};
+
+// Reads --interval, --count and --output; the exit status when they are wrong.
+std::optional<int> readSettings(const CommandLine &line, RecordSettings &settings)
+{
+    bool isNumber = false;
+    const QString interval = line.value(QStringLiteral("interval"));
+    const double seconds = interval.toDouble(&isNumber);
+    if (!isNumber || !(seconds >= shortestInterval && seconds <= longestInterval))
+        return line.usageError(QStringLiteral("--interval takes seconds from %1 to %2, not \"%3\"")
+                                   .arg(shortestInterval)
+                                   .arg(longestInterval)
+                                   .arg(interval));
+    settings.interval =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    if (line.isSet(QStringLiteral("count"))) {
+        settings.count = line.value(QStringLiteral("count")).toInt(&isNumber);
+        if (!isNumber || settings.count < 1)
+            return line.usageError(QStringLiteral("--count takes a whole number of rows, at "
+                                                  "least 1, not \"%1\"")
+                                       .arg(line.value(QStringLiteral("count"))));
+    }
+    settings.output = line.value(QStringLiteral("output"));
+    if (settings.output.isEmpty())
+        return line.usageError(QStringLiteral("--output FILE.csv is required"));
+    if (!line.positionalArguments().isEmpty())
+        return line.usageError(QStringLiteral("takes no arguments"));
+    return std::nullopt;
+}
+
+// Row k is due at start + k × interval. A refresh that ends late skips the
+// slots already past rather than bunching rows up, so the schedule never drifts.
+int record(int port, const RecordSettings &settings, RecordingWriter &writer)
+{
+    const StopSignals stop;
+    LiveStatus live;
+    const Clock::time_point start = Clock::now();
+    int rows = 0;
+    int failures = 0;
+    while (!stop.received()) {
+        const QDateTime time = QDateTime::currentDateTime();
+        const ExchangeResult result =
+            serialExchange(port, QByteArrayLiteral("R\r"), {}, busyRetryMs);
+        if (!writer.append(recordingRow(time, result))) {
+            live.end();
+            printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.error()));
+            return ExitStatus::usage;
+        }
+        ++rows;
+        failures += result.status == ExchangeResult::Replied ? 0 : 1;
+        live.update(time, result, rows, failures);
+        if (rows == settings.count)
+            break;
+        const auto nextSlot = (Clock::now() - start) / settings.interval + 1;
+        stop.waitUntil(start + nextSlot * settings.interval);
+    }
+    return ExitStatus::done;
+}
+
+} // namespace
+
+int recordCommand(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("record"),
+                     QStringLiteral("Refreshes at a fixed interval and appends one CSV row per "
+                                    "refresh to FILE.csv, until --count rows or SIGINT or "
+                                    "SIGTERM."));
+    line.addOption({QStringLiteral("interval"),
+                    QStringLiteral("Seconds between refreshes, 0.2 to 86400 (default 2)."),
+                    QStringLiteral("SECONDS"), QStringLiteral("2")});
+    line.addOption({QStringLiteral("count"),
+                    QStringLiteral("Stop after K rows (default: run until stopped)."),
+                    QStringLiteral("K")});
+    line.addOption({QStringLiteral("output"),
+                    QStringLiteral("The recording to write, or to append to if it is one."),
+                    QStringLiteral("FILE.csv")});
+    if (const auto status = line.parse(arguments))
+        return *status;
+    RecordSettings settings;
+    if (const auto status = readSettings(line, settings))
+        return *status;
+    RecordingWriter writer(settings.output);
+    const RecordingWriter::Opened opened = writer.open();
+    if (opened != RecordingWriter::Opened::Ready) {
+        const QString untouched = opened == RecordingWriter::Opened::Foreign
+                                      ? QStringLiteral("; left untouched")
+                                      : QString();
+        return line.usageError(settings.output + QStringLiteral(": ") + writer.error() + untouched);
+    }
+    if (!writer.notice().isEmpty())
+        printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.notice()));
+    return record(line.port(), settings, writer);
+}

@@ -1,0 +1,147 @@
+// Writing a recording durably: one write per row, each flushed to the disk.
+#include "recordingwriter.h"
+
+#include "recording.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int tailBlock = 4096; // how much of the end is searched for a LF at a time
+
+QByteArray headerLine()
+{
+    return QByteArray(recordingHeader) + '\n';
+}
+
+QString systemError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Makes a new file's directory entry durable too: without it, a power cut
+// could lose the file with every row in it.
+void syncDirectoryOf(const QString &path)
+{
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+} // namespace
+
+RecordingWriter::RecordingWriter(const QString &filePath) : path(filePath) {}
+
+RecordingWriter::~RecordingWriter()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+RecordingWriter::Opened RecordingWriter::open()
+{
+    const bool existed = QFileInfo::exists(path);
+    // Opening an existing file changes nothing in it, not even its times;
+    // only what is written or cut does.
+    fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    struct stat status = {};
+    if (fd < 0 || ::fstat(fd, &status) != 0)
+        return failed();
+    if (!S_ISREG(status.st_mode)) {
+        why = QStringLiteral("not a regular file");
+        return Opened::Failed;
+    }
+    if (status.st_size == 0)
+        return startNew(!existed);
+    const Opened header = checkHeader(status.st_size);
+    if (header != Opened::Ready)
+        return header;
+    return dropTornRow(status.st_size) ? Opened::Ready : failed();
+}
+
+bool RecordingWriter::append(const QByteArray &row)
+{
+    if (writeWhole(row) && ::fsync(fd) == 0)
+        return true;
+    why = systemError();
+    return false;
+}
+
+RecordingWriter::Opened RecordingWriter::startNew(bool created)
+{
+    if (!append(headerLine()))
+        return Opened::Failed;
+    if (created)
+        syncDirectoryOf(path);
+    return Opened::Ready;
+}
+
+RecordingWriter::Opened RecordingWriter::checkHeader(qint64 size)
+{
+    const QByteArray expected = headerLine();
+    QByteArray first(int(qMin<qint64>(size, expected.size())), '\0');
+    if (::pread(fd, first.data(), size_t(first.size()), 0) != first.size())
+        return failed();
+    if (first == expected)
+        return Opened::Ready;
+    why = QStringLiteral("not a recording: its first line is not the recording's header");
+    return Opened::Foreign;
+}
+
+// A row without its LF was cut by a crash or a power cut: what follows the
+// last LF is cut off, so that the next row starts a line of its own.
+bool RecordingWriter::dropTornRow(qint64 size)
+{
+    char block[tailBlock];
+    for (qint64 end = size; end > 0;) {
+        const qint64 start = qMax<qint64>(0, end - tailBlock);
+        if (::pread(fd, block, size_t(end - start), start) != end - start)
+            return false;
+        const auto *lf = static_cast<const char *>(::memrchr(block, '\n', size_t(end - start)));
+        if (!lf) {
+            end = start;
+            continue;
+        }
+        const qint64 keep = start + (lf - block) + 1;
+        if (keep == size)
+            return true;
+        if (::ftruncate(fd, keep) != 0 || ::fsync(fd) != 0)
+            return false;
+        note = QStringLiteral("dropped a partial last row (%1 bytes without an end of line) "
+                              "before appending")
+                   .arg(size - keep);
+        return true;
+    }
+    return true; // not reached: the header ends with a LF
+}
+
+// One write for the whole row; a short one (a full disk) goes on with the rest.
+bool RecordingWriter::writeWhole(const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+RecordingWriter::Opened RecordingWriter::failed()
+{
+    why = systemError();
+    return Opened::Failed;
+}

@@ -1,0 +1,43 @@
+#ifndef RECORDINGWRITER_H
+#define RECORDINGWRITER_H
+
+#include <QByteArray>
+#include <QString>
+
+// Appends rows to a recording (recording.h) so that a crash or a power cut
+// loses at most the row in progress: each row goes to the file in one write
+// and reaches the disk before append() returns.
+class RecordingWriter
+{
+public:
+    explicit RecordingWriter(const QString &filePath);
+    ~RecordingWriter();
+    RecordingWriter(const RecordingWriter &) = delete;
+    RecordingWriter &operator=(const RecordingWriter &) = delete;
+
+    enum class Opened { Ready, Foreign, Failed };
+    // A missing or empty file gets the header. A recording with the same
+    // header is appended to, less a torn last row (one without its LF), which
+    // is dropped and told by notice(). A file with another first line is
+    // Foreign and left untouched. error() says why the file is not Ready.
+    Opened open();
+    // False, with error(), when the row could not be written whole to the disk.
+    bool append(const QByteArray &row);
+
+    QString error() const { return why; }
+    QString notice() const { return note; }
+
+private:
+    Opened startNew(bool created);
+    Opened checkHeader(qint64 size);
+    bool dropTornRow(qint64 size);
+    bool writeWhole(const QByteArray &bytes);
+    Opened failed();
+
+    QString path;
+    int fd = -1;
+    QString why;
+    QString note;
+};
+
+#endif // RECORDINGWRITER_H
