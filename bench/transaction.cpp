@@ -84,10 +84,6 @@ int main(int argc, char *argv[])
     SerialFolder folder;
     PtyController com1(folder.pathOf(1));
     const QByteArrayList replies{workedExampleReply(), otherReply()};
-    int answered = 0; // only the controller's thread touches it
-    com1.setResponder([replies, answered](const QByteArray &) mutable {
-        return PtyController::Answer{{0, replies[answered++ % 2]}};
-    });
     MainWindow window;
     window.show();
     QCoreApplication::processEvents();
@@ -95,6 +91,7 @@ int main(int argc, char *argv[])
     stopwatch.start();
     defaultHandler = qInstallMessageHandler(timeLine);
     for (int run = 0; run <= runs; ++run) {
+        com1.answerWith({{0, replies[run % 2]}});
         if (!refreshOnce(window)) {
             std::fprintf(stderr, "bench_transaction: refresh %d did not complete\n", run);
             return 1;

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 PtyLine::PtyLine(const std::string &linkPath) : link(linkPath)
 {
@@ -79,6 +80,28 @@ size_t PtyLine::write(const char *data, size_t size)
         return 0;
     const ssize_t n = ::write(master, data, size);
     return n > 0 ? size_t(n) : 0;
+}
+
+std::string PtyLine::settings() const
+{
+    // On the master side, the terminal's settings are those of the device end.
+    termios line{};
+    if (master < 0 || tcgetattr(master, &line) != 0)
+        return "unknown";
+    const std::pair<speed_t, const char *> speeds[] = {
+        {B1200, "1200"},   {B2400, "2400"},   {B4800, "4800"},   {B9600, "9600"},
+        {B19200, "19200"}, {B38400, "38400"}, {B57600, "57600"}, {B115200, "115200"}};
+    std::string text = "other";
+    for (const auto &[speed, name] : speeds)
+        if (cfgetospeed(&line) == speed)
+            text = name;
+    const tcflag_t size = line.c_cflag & CSIZE;
+    text += ' ';
+    text += size == CS5 ? '5' : size == CS6 ? '6' : size == CS7 ? '7' : '8';
+    text += !(line.c_cflag & PARENB) ? 'N' : (line.c_cflag & PARODD) ? 'O' : 'E';
+    text += (line.c_cflag & CSTOPB) ? '2' : '1';
+    text += (line.c_cflag & CRTSCTS) ? " RTS/CTS" : (line.c_iflag & IXON) ? " XON/XOFF" : " none";
+    return text;
 }
 
 bool PtyLine::isOpenAtFarEnd() const

@@ -24,6 +24,10 @@ public:
     size_t write(const char *data, size_t size);
     // True while the panel holds the device open.
     bool isOpenAtFarEnd() const;
+    // How the panel has set the line up, e.g. "9600 8N1 RTS/CTS": speed, data
+    // bits, parity, stop bits and flow control. A real controller hears only
+    // a line set up like its own.
+    std::string settings() const;
     // Closes this end for good, like a device that vanishes; the link stays,
     // dangling, until the line is destroyed.
     void hangUp();

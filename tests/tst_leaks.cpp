@@ -8,62 +8,72 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <malloc.h>
+
+namespace {
+
+int openFileDescriptors()
+{
+    return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
+}
+
+// Bytes of heap in use, as the C library counts them. That tells a leak only
+// with its per-thread caches off (they count the blocks they hold as in use;
+// the suite runs with GLIBC_TUNABLES=glibc.malloc.tcache_count=0), and not
+// under AddressSanitizer, whose allocator it does not see (and which checks
+// for leaks itself).
+qint64 heapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return -1;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return -1;
+#endif
+#endif
+    if (!qgetenv("GLIBC_TUNABLES").contains("glibc.malloc.tcache_count=0"))
+        return -1;
+    return qint64(mallinfo2().uordblks);
+}
+
+} // namespace
+
 class TestLeaks : public QuietTestCase
 {
     Q_OBJECT
 
 private slots:
-    void transactionsLeaveNoFileDescriptorOpen();
-    void soakWithThePollingLoopRunning();
+    void refreshesHoldNoDescriptorAndNoHeap();
 };
 
-void TestLeaks::transactionsLeaveNoFileDescriptorOpen()
+// Refreshes by the button, with the loop's ticks let in between, and failed
+// ones on a port that does not exist, leave no descriptor open and the heap
+// where it was.
+void TestLeaks::refreshesHoldNoDescriptorAndNoHeap()
 {
     SerialFolder folder;
-    PtyController com1(folder.pathOf(1));
-    com1.answerAlways(workedExampleReply());
+    PtyController com1(folder.pathOf(1), {{0, workedExampleReply()}});
     MainWindow window;
-    window.portSerie(1, "R\r"); // first use loads what the toolkit keeps for good
-    window.portSerie(2, "R\r");
-    const int before = openFileDescriptors();
-    // Answered ones on COM1, and ones whose port does not exist on COM2.
-    for (int i = 0; i < 200; ++i)
-        QCOMPARE(window.portSerie(i % 4 == 3 ? 2 : 1, "R\r"), i % 4 == 3 ? -1 : 0);
-    QCOMPARE(openFileDescriptors(), before);
-    QCOMPARE(com1.commands().size(), 1 + 150);
-}
-
-// 300 refreshes, most by the button (each about 100 ms, the silence that ends
-// a reply) and some by the loop's ticks in between, leave no descriptor open
-// and the heap where it was.
-void TestLeaks::soakWithThePollingLoopRunning()
-{
-    SerialFolder folder;
-    PtyController com1(folder.pathOf(1));
-    com1.answerAlways(workedExampleReply());
-    MainWindow window;
-    auto *refresh = child<QPushButton>(window, "pushButtonActualiser");
+    LogCapture log;
     child<QCheckBox>(window, "checkBoxBoucle")->click();
-    const auto refreshUntil = [&](int commands) {
-        while (com1.commands().size() < commands) {
-            QTest::mouseClick(refresh, Qt::LeftButton);
-            QCoreApplication::processEvents(); // lets the loop's ticks in
+    const auto refresh = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            child<QPushButton>(window, "pushButtonActualiser")->click();
+            QCoreApplication::processEvents();
+            QCOMPARE(window.portSerie(2, "R\r"), -1);
+            log.clear();
+            com1.clear();
         }
     };
-    refreshUntil(20); // first uses load what the toolkit keeps for good
-    com1.clearReceived();
+    refresh(10); // first uses load what the toolkit keeps for good
     const int descriptors = openFileDescriptors();
     const qint64 heap = heapInUse();
-
-    refreshUntil(300);
-
+    refresh(60);
     QCOMPARE(openFileDescriptors(), descriptors);
-    child<QCheckBox>(window, "checkBoxBoucle")->click();
-    com1.clearReceived(); // the controller's own record of the commands
-    if (const char *reason = whyHeapIsNotMeasured())
-        QSKIP(reason);
+    if (heap < 0)
+        QSKIP("the heap in use cannot be measured here (see heapInUse)");
     const qint64 growth = heapInUse() - heap;
-    QVERIFY2(growth < 16 * 1024, qPrintable(QString("%1 bytes more in use").arg(growth)));
+    QVERIFY2(growth < 8 * 1024, qPrintable(QString("%1 bytes more in use").arg(growth)));
 }
 
 QTEST_MAIN(TestLeaks)

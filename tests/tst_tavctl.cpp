@@ -15,8 +15,6 @@
 
 namespace {
 
-using Answer = PtyController::Answer;
-
 // Runs tavctl to its end: its exit status (-1 for a crash), stdout and stderr.
 std::tuple<int, QByteArray, QByteArray> tavctl(const QStringList &arguments)
 {
@@ -50,9 +48,8 @@ QList<QStringList> rowsOf(const QByteArray &content)
 // never answers, COM3 does not exist.
 struct Line
 {
-    Line() { com1.answerAlways(workedExampleReply()); }
     SerialFolder folder;
-    PtyController com1{folder.pathOf(1)}, com2{folder.pathOf(2)};
+    PtyController com1{folder.pathOf(1), {{0, workedExampleReply()}}}, com2{folder.pathOf(2)};
     const QString csv = QFileInfo(folder.pathOf(1)).path() + "/recording.csv";
 };
 
@@ -86,7 +83,7 @@ private slots:
         Line line;
         const auto [code, out, err] = tavctl(columns.mid(3));
         QCOMPARE(code, status);
-        QCOMPARE(line.com1.received() + line.com2.received(), columns.at(1).toUtf8());
+        QCOMPARE((line.com1.commands() + line.com2.commands()).join(), columns.at(1).toUtf8());
         if (status != 0) // one line that says why, nothing on stdout
             QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 && out.isEmpty(), err);
         QSerialPort missing(serialDeviceFor("COM3"));
@@ -104,7 +101,7 @@ private slots:
         Line line;
         for (const auto &[flags, word] :
              {std::pair{"000000", "Indéterminé"}, {"000101", "Vide"}, {"010101", "En charge"}}) {
-            line.com1.answerAlways(withBytesAt(workedExampleReply(), 37, flags));
+            line.com1.answerWith({{0, withBytesAt(workedExampleReply(), 37, flags)}});
             const QByteArray out = std::get<1>(tavctl({"status"}));
             QVERIFY2(out.contains("Etat Batterie : " + QByteArray(word) + '\n'), out);
         }
@@ -118,10 +115,10 @@ private slots:
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
         status.start(TAVCTL, {"status"});
         QTest::qWait(500);
-        QVERIFY(line.com1.received().isEmpty());
+        QVERIFY(line.com1.commands().isEmpty());
         holder.closeWriteChannel(); // the holder lets go, well within the second
         QVERIFY(status.waitForFinished(5000) && status.exitCode() == 0);
-        QCOMPARE(line.com1.received(), QByteArray("R\r"));
+        QCOMPARE(line.com1.commands(), QByteArrayList{"R\r"});
     }
 
     // A recording is appended to, less a torn last row (a power cut mid-write);
@@ -157,9 +154,7 @@ private slots:
         QFETCH(int, signal);
         QFETCH(int, replyAfterMs);
         Line line;
-        line.com1.setResponder([=](auto &) {
-            return Answer{{replyAfterMs, workedExampleReply()}};
-        });
+        line.com1.answerWith({{replyAfterMs, workedExampleReply()}});
         QProcess record;
         record.start(TAVCTL, {"record", "--interval", "30", "--output", line.csv});
         QTRY_COMPARE_WITH_TIMEOUT(line.com1.commands().size(), 1, 10000);

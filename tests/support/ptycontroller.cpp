@@ -2,8 +2,12 @@
 
 #include "ptyline.h"
 
-PtyController::PtyController(const QString &linkPath)
-    : line(std::make_unique<PtyLine>(linkPath.toStdString()))
+namespace {
+const std::string controllerLine = "9600 8N1 RTS/CTS";
+}
+
+PtyController::PtyController(const QString &linkPath, Answer initial)
+    : line(std::make_unique<PtyLine>(linkPath.toStdString())), answer(std::move(initial))
 {
     worker = std::thread([this] { run(); });
 }
@@ -14,28 +18,11 @@ PtyController::~PtyController()
     worker.join();
 }
 
-void PtyController::setResponder(Responder newResponder)
+void PtyController::answerWith(Answer newAnswer)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    responder = std::move(newResponder);
-}
-
-void PtyController::answerAlways(const QByteArray &reply)
-{
-    setResponder([reply](const QByteArray &) { return Answer{{0, reply}}; });
-}
-
-void PtyController::stayQuiet()
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    responder = nullptr;
+    answer = std::move(newAnswer);
     pending.clear();
-}
-
-QByteArray PtyController::received() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return all;
 }
 
 QByteArrayList PtyController::commands() const
@@ -47,13 +34,7 @@ QByteArrayList PtyController::commands() const
 QList<qint64> PtyController::commandTimes() const
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return completeTimes;
-}
-
-qint64 PtyController::sentBytes() const
-{
-    std::lock_guard<std::mutex> lock(mutex);
-    return sent;
+    return times;
 }
 
 qint64 PtyController::nowMs() const
@@ -61,58 +42,49 @@ qint64 PtyController::nowMs() const
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - epoch).count();
 }
 
-void PtyController::clearReceived()
+void PtyController::clear()
 {
     std::lock_guard<std::mutex> lock(mutex);
-    all.clear();
-    partial.clear();
     complete.clear();
-    completeTimes.clear();
+    times.clear();
 }
 
 void PtyController::run()
 {
     while (!stopping) {
-        const std::string bytes = line->read(2);
-        if (!bytes.empty())
-            handle(QByteArray(bytes.data(), int(bytes.size())));
+        handle(line->read(2));
         writeDue();
     }
 }
 
-void PtyController::handle(const QByteArray &bytes)
+void PtyController::handle(const std::string &bytes)
 {
-    const auto now = Clock::now();
     std::lock_guard<std::mutex> lock(mutex);
-    all.append(bytes);
-    partial.append(bytes);
-    int end;
-    while ((end = partial.indexOf('\r')) >= 0) {
-        const QByteArray command = partial.left(end + 1);
-        partial.remove(0, end + 1);
+    partial.append(bytes.data(), int(bytes.size()));
+    for (int end; (end = partial.indexOf('\r')) >= 0; partial.remove(0, end + 1)) {
+        QByteArray command = partial.left(end + 1);
+        const std::string settings = line->settings();
+        if (settings != controllerLine)
+            command += " on " + QByteArray::fromStdString(settings);
         complete.append(command);
-        completeTimes.append(nowMs());
-        if (!responder)
-            continue;
-        for (const Piece &piece : responder(command))
-            pending.append(
-                {now + std::chrono::milliseconds(piece.afterMs), piece.bytes, piece.hangUp});
+        times.append(nowMs());
+        if (settings == controllerLine)
+            for (const Piece &piece : answer)
+                pending.append({Clock::now() + std::chrono::milliseconds(piece.afterMs), piece});
     }
 }
 
 void PtyController::writeDue()
 {
     std::lock_guard<std::mutex> lock(mutex);
-    const auto now = Clock::now();
-    while (!pending.isEmpty() && pending.first().due <= now) {
-        QByteArray &bytes = pending.first().bytes;
-        const size_t n = line->write(bytes.constData(), size_t(bytes.size()));
-        sent += qint64(n);
-        if (n < size_t(bytes.size())) {
-            bytes.remove(0, int(n)); // the line is full: the rest on the next round
+    while (!pending.isEmpty() && pending.first().due <= Clock::now()) {
+        Piece &piece = pending.first().piece;
+        const size_t n = line->write(piece.bytes.constData(), size_t(piece.bytes.size()));
+        if (n < size_t(piece.bytes.size())) {
+            piece.bytes.remove(0, int(n)); // the line is full: the rest on the next round
             return;
         }
-        if (pending.first().hangUp) {
+        if (piece.hangUp) {
             line->hangUp();
             pending.clear();
             return;

@@ -11,9 +11,9 @@
 class SerialFolder
 {
 public:
-    SerialFolder();
-    ~SerialFolder();
-    QString pathOf(int port) const;
+    SerialFolder() { qputenv("TAV_SERIAL_DIR", dir.path().toLocal8Bit()); }
+    ~SerialFolder() { qunsetenv("TAV_SERIAL_DIR"); }
+    QString pathOf(int port) const { return dir.filePath(QStringLiteral("COM%1").arg(port)); }
 
 private:
     QTemporaryDir dir;
@@ -23,7 +23,10 @@ private:
 // south 33; panel 13.8 V, battery 12.5 V; panel 400 mA, battery 120 mA;
 // battery full; azimuth 90, elevation 45. The stretches that are not read
 // hold other printable bytes, and the reply ends with CR LF.
-QByteArray workedExampleReply();
+inline QByteArray workedExampleReply()
+{
+    return "S:120045200033 energie : 138125040012000100 angles az / el : 090045\r\n";
+}
 
 // The reply with `bytes` written over it from `position` on (growing it if needed).
 QByteArray withBytesAt(QByteArray reply, int position, const QByteArray &bytes);
@@ -41,17 +44,5 @@ template <typename T> T *child(QObject &window, const char *name)
         qFatal("no %s named %s in the form", T::staticMetaObject.className(), name);
     return found;
 }
-
-// Number of file descriptors this process holds open.
-int openFileDescriptors();
-
-// Bytes of heap in use by this process, as the C library counts them.
-qint64 heapInUse();
-// Why heapInUse() cannot tell a leak here, or null when it can. It cannot under
-// AddressSanitizer, whose allocator the C library does not see, nor while the
-// C library's per-thread caches are on: it counts the blocks they hold, up to
-// some hundreds of KiB, as in use. GLIBC_TUNABLES=glibc.malloc.tcache_count=0
-// turns them off (the leaks suite runs so).
-const char *whyHeapIsNotMeasured();
 
 #endif // TESTSUPPORT_H
