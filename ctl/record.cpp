@@ -7,6 +7,7 @@
 #include "recordingwriter.h"
 #include "stopsignals.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include <chrono>
@@ -120,6 +121,10 @@ int record(int port, const RecordSettings &settings, RecordingWriter &writer)
     int rows = 0;
     int failures = 0;
     while (!stop.received()) {
+        // The list of the system's ports is retaken when a device comes or
+        // goes, which the event loop delivers: a long recording sees an
+        // adapter plugged in or pulled out meanwhile.
+        QCoreApplication::processEvents();
         const QDateTime time = QDateTime::currentDateTime();
         const ExchangeResult result =
             serialExchange(port, QByteArrayLiteral("R\r"), {}, busyRetryMs);
