@@ -64,8 +64,8 @@ QByteArray svg(const QVector<RecordingRow> &rows, const QString &source, const Q
         QPainter painter(&generator);
         drawRecording(painter, size, rows, source);
     }
-    // The generator gives the size in millimetres only; the picture's size is
-    // in pixels, as for a PNG.
+    // The generator would give the size in millimetres: it is given here in
+    // pixels, as a PNG's.
     QByteArray document = buffer.data();
     const int element = document.indexOf("<svg");
     if (element >= 0)

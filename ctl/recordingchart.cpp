@@ -65,7 +65,8 @@ constexpr qint64 day = 24 * hour;
 struct Style
 {
     explicit Style(const QSize &size)
-        : scale(std::clamp(std::min(size.width() / 1200.0, size.height() / 900.0), 0.5, 4.0))
+        : scale(std::clamp(std::min(size.width() / 1200.0, size.height() / 900.0), 0.5, 4.0)),
+          columns(size.width())
     {
     }
     int pixels(double atDefaultSize) const { return int(std::lround(atDefaultSize * scale)); }
@@ -78,6 +79,7 @@ struct Style
     }
 
     double scale;
+    int columns; // of pixels across the picture
 };
 
 // The time axis: from the earliest row to the latest, ticks on round times
@@ -93,6 +95,12 @@ struct TimeAxis
     QDateTime clock(qint64 msecs) const
     {
         return QDateTime::fromMSecsSinceEpoch(msecs, Qt::OffsetFromUTC, offset);
+    }
+    // Which of `columns` equal slices of the axis holds a moment.
+    int column(const QDateTime &time, int columns) const
+    {
+        const qint64 since = time.toMSecsSinceEpoch() - from;
+        return int(std::clamp<qint64>(since * columns / (to - from + 1), 0, columns - 1));
     }
 };
 
@@ -241,29 +249,52 @@ QVector<QPair<int, int>> lineRuns(const QVector<RecordingRow> &rows, const TimeA
     QVector<QPair<int, int>> runs = runsOf(joined);
     if (runs.size() <= mostRuns)
         return runs;
-    const auto column = [&](const RecordingRow &row) {
-        const qint64 since = row.time.toMSecsSinceEpoch() - time.from;
-        return int(std::clamp<qint64>(since * columns / (time.to - time.from + 1), 0, columns - 1));
-    };
     QVector<bool> answered(columns);
     for (const RecordingRow &row : rows)
-        answered[column(row)] = answered[column(row)] || !row.isGap();
+        answered[time.column(row.time, columns)] |= !row.isGap();
     for (int i = 0; i < rows.size(); ++i)
-        joined[i] = answered[column(rows[i])];
+        joined[i] = answered[time.column(rows[i].time, columns)];
     return runsOf(joined);
 }
 
-// One quantity: a line per run, all alike.
-void addQuantity(QChart *chart, const Quantity &quantity, const QVector<RecordingRow> &rows,
-                 const QVector<QPair<int, int>> &runs, const Style &style)
+// Appends the points that fall in one column of pixels: all of them when
+// they are few, else the first, the lowest, the highest and the last, which
+// draw the same strokes.
+void appendColumn(QVector<QPointF> &line, const QVector<QPointF> &column)
 {
-    QPen pen(QColor::fromRgb(quantity.colour), std::max(1.0, 2 * style.scale));
+    if (column.size() <= 4) {
+        line += column;
+        return;
+    }
+    const auto [low, high] =
+        std::minmax_element(column.begin(), column.end(),
+                            [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
+    line << column.first() << *std::min(low, high) << *std::max(low, high) << column.last();
+}
+
+// One quantity: a line per run, all alike. A long recording has many rows to
+// a column of pixels: the line keeps a few of each column, so that drawing
+// takes a time and memory bounded by the picture's width.
+void addQuantity(QChart *chart, const Quantity &quantity, const QVector<RecordingRow> &rows,
+                 const QVector<QPair<int, int>> &runs, const TimeAxis &time, const Style &style)
+{
+    const QPen pen(QColor::fromRgb(quantity.colour), std::max(1.0, 2 * style.scale));
     for (const auto &[first, last] : runs) {
         QVector<QPointF> points;
-        for (int i = first; i < last; ++i)
-            if (!rows[i].isGap())
-                points.append(QPointF(qreal(rows[i].time.toMSecsSinceEpoch()),
-                                      rows[i].values[quantity.column]));
+        QVector<QPointF> column;
+        int columnAt = -1;
+        for (int i = first; i < last; ++i) {
+            if (rows[i].isGap())
+                continue;
+            if (time.column(rows[i].time, style.columns) != columnAt) {
+                appendColumn(points, column);
+                column.clear();
+                columnAt = time.column(rows[i].time, style.columns);
+            }
+            column.append(
+                QPointF(qreal(rows[i].time.toMSecsSinceEpoch()), rows[i].values[quantity.column]));
+        }
+        appendColumn(points, column);
         auto *series = new QLineSeries;
         series->setName(QString::fromUtf8(quantity.name));
         series->setPen(pen);
@@ -285,7 +316,7 @@ QChart *panelChart(const Panel &panel, const QVector<RecordingRow> &rows, const 
     chart->addAxis(valueAxisItem(panel, rows, style), Qt::AlignLeft);
     const QVector<QPair<int, int>> runs = lineRuns(rows, time);
     for (const Quantity &quantity : panel.quantities)
-        addQuantity(chart, quantity, rows, runs, style);
+        addQuantity(chart, quantity, rows, runs, time, style);
     chart->legend()->hide(); // one line may be many series: addLegend names each once
     return chart;
 }
