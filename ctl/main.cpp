@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -18,6 +19,15 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "  record   refresh at a fixed interval into a CSV file\n"
                           "  plot     draw a recording as a PNG or SVG chart\n";
 
+// Drawing offscreen, the toolkit warns about what a picture written to a file
+// does without (no runtime folder, no display). plot reports its own errors,
+// so only the toolkit's critical messages reach the terminal.
+void keepToolkitWarningsOff(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -28,6 +38,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("plot")) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(keepToolkitWarningsOff);
         application = std::make_unique<QApplication>(argc, argv);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);

@@ -1,10 +1,149 @@
-// tavctl plot: a recording drawn as a chart.
+// tavctl plot: a recording drawn as a PNG or SVG chart, offscreen.
 #include "commands.h"
+#include "recordingchart.h"
+#include "recordingreader.h"
 
+#include <QBuffer>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSvgGenerator>
 #include <QTextStream>
+
+namespace {
+
+const QSize smallestSize(640, 480);
+const QSize largestSize(10000, 10000);
+
+int failure(const QString &message)
+{
+    QTextStream(stderr) << "tavctl plot: " << message << "\n";
+    return ExitStatus::usage;
+}
+
+// "WIDTHxHEIGHT" within the sizes allowed; an invalid size otherwise.
+QSize parseSize(const QString &text)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$")).match(text);
+    const QSize size =
+        match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+    return size.isValid() && smallestSize.boundedTo(size) == smallestSize &&
+                   largestSize.expandedTo(size) == largestSize
+               ? size
+               : QSize();
+}
+
+QByteArray png(const QVector<RecordingRow> &rows, const QString &source, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        drawRecording(painter, size, rows, source);
+    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+QByteArray svg(const QVector<RecordingRow> &rows, const QString &source, const QSize &size)
+{
+    QBuffer buffer;
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setViewBox(QRect(QPoint(), size));
+    generator.setTitle(source);
+    generator.setDescription(QStringLiteral("tavctl plot"));
+    {
+        QPainter painter(&generator);
+        drawRecording(painter, size, rows, source);
+    }
+    // The generator would give the size in millimetres: it is given here in
+    // pixels, as a PNG's.
+    QByteArray document = buffer.data();
+    const int element = document.indexOf("<svg");
+    if (element >= 0)
+        document.insert(element + 4, QStringLiteral(" width=\"%1\" height=\"%2\"")
+                                         .arg(size.width())
+                                         .arg(size.height())
+                                         .toUtf8());
+    return document;
+}
+
+int plot(const QString &input, const QString &output, const QSize &size)
+{
+    QFile file(input);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(QStringLiteral("cannot read %1: %2").arg(input, file.errorString()));
+    const RecordingReading reading = readRecording(file.readAll());
+    if (reading.failed())
+        return failure(QStringLiteral("%1 is not a recording: line %2: %3")
+                           .arg(input)
+                           .arg(reading.errorLine)
+                           .arg(reading.error));
+    if (reading.rows.isEmpty())
+        return failure(QStringLiteral("%1 holds no rows to draw").arg(input));
+    const QString source = QFileInfo(input).fileName();
+    const bool asSvg = output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
+    const QByteArray picture =
+        asSvg ? svg(reading.rows, source, size) : png(reading.rows, source, size);
+    // Written whole or not at all: an existing picture survives a failure.
+    QSaveFile saved(output);
+    if (picture.isEmpty() || !saved.open(QIODevice::WriteOnly) || saved.write(picture) < 0 ||
+        !saved.commit())
+        return failure(QStringLiteral("cannot write %1: %2").arg(output, saved.errorString()));
+    return ExitStatus::done;
+}
+
+} // namespace
 
 int plotCommand(const QStringList &arguments)
 {
-    QTextStream(stderr) << "tavctl: " << arguments.value(0) << " is not written yet\n";
-    return ExitStatus::usage;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Draws a recording made by tavctl record: light levels, voltages,\n"
+                       "currents and angles, one panel each over one time axis. Rows\n"
+                       "without an answer leave gaps in the lines. Needs no display."));
+    parser.addPositionalArgument(QStringLiteral("FILE.csv"), QStringLiteral("The recording."));
+    const QCommandLineOption outputOption(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("The picture to write: a .png or .svg file."), QStringLiteral("FILE"));
+    const QCommandLineOption sizeOption(
+        QStringLiteral("size"),
+        QStringLiteral("The picture's size in pixels, from 640x480 to 10000x10000 (default "
+                       "1200x900)."),
+        QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1200x900"));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("Shows this help."));
+    parser.addOptions({outputOption, sizeOption, helpOption});
+    if (!parser.parse(arguments))
+        return failure(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf('\n'),
+                     QStringLiteral("Usage: tavctl plot FILE.csv --output FILE.png|FILE.svg "
+                                    "[--size WIDTHxHEIGHT]"));
+        QTextStream(stdout) << help;
+        return ExitStatus::done;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return failure(QStringLiteral("give one recording (tavctl plot --help)"));
+    const QString output = parser.value(outputOption);
+    if (!QRegularExpression(QStringLiteral("\\.(png|svg)$"),
+                            QRegularExpression::CaseInsensitiveOption)
+             .match(output)
+             .hasMatch())
+        return failure(QStringLiteral("--output needs a .png or .svg file name"));
+    const QSize size = parseSize(parser.value(sizeOption));
+    if (!size.isValid())
+        return failure(QStringLiteral("--size %1 is not WIDTHxHEIGHT from 640x480 to 10000x10000")
+                           .arg(parser.value(sizeOption)));
+    return plot(files.first(), output, size);
 }

@@ -62,11 +62,14 @@ sanitizer_options() {
     export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer || true)}
 }
 
-# The fuzz targets (fuzz/); both take a reply and start from the seeds in fuzz/corpus.
-TAV_FUZZERS=(fuzz-replyfields fuzz-decoder)
+# The fuzz targets (fuzz/), each with its folder of seeds in fuzz/corpus/: the
+# first two take a reply, the third a recording.
+TAV_FUZZERS=(fuzz-replyfields fuzz-decoder fuzz-recording)
+declare -gA TAV_FUZZ_SEEDS=([fuzz-replyfields]=replies [fuzz-decoder]=replies
+    [fuzz-recording]=recordings)
 
 # run_fuzzers DIR SECONDS: runs every fuzz target built in DIR for SECONDS, side
-# by side, growing a working corpus in DIR/fuzz-work/NAME from the seeds. Prints
+# by side, growing a working corpus in DIR/fuzz-work/NAME from its seeds. Prints
 # each run's closing figures; fails, with the end of its log, when one fails.
 run_fuzzers() {
     local dir=$1 seconds=$2 name failed=0
@@ -75,7 +78,7 @@ run_fuzzers() {
         mkdir -p "$dir/fuzz-work/$name"
         "$dir/fuzz/$name" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
             -print_final_stats=1 -artifact_prefix="$dir/fuzz-work/$name-" \
-            "$dir/fuzz-work/$name" "$TOP/fuzz/corpus" \
+            "$dir/fuzz-work/$name" "$TOP/fuzz/corpus/${TAV_FUZZ_SEEDS[$name]}" \
             >"$dir/fuzz-work/$name.log" 2>&1 &
         pid[$name]=$!
     done

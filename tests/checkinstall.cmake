@@ -6,7 +6,8 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install failed")
 endif()
-foreach(expected bin/tav-panel bin/tav-controller-sim share/applications/tav-panel.desktop
+foreach(expected bin/tav-panel bin/tav-controller-sim bin/tavctl share/man/man1/tavctl.1.gz
+                 share/applications/tav-panel.desktop
                  share/icons/hicolor/scalable/apps/tav-panel.svg)
   if(NOT EXISTS "${PREFIX}/${expected}")
     message(FATAL_ERROR "${expected} is not installed")

@@ -1,0 +1,50 @@
+// Fuzz target: the reading of a recording, on any bytes. Beyond surviving, it
+// must give rows or an error naming a line of the input, never both; an
+// answered row holds its thirteen finite values, a gap none, every time its
+// offset; and one more answered row after a recording is one more row, with
+// its values in their columns.
+#include "recordingreader.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+static void require(bool holds, const char *property)
+{
+    if (!holds) {
+        std::fprintf(stderr, "%s\n", property);
+        std::abort();
+    }
+}
+
+static const char *const answeredRow =
+    "2026-12-07T10:00:02.000+01:00,120,45,200,33,13.8,12.5,400,-20,1,0,0,90,30,ok\n";
+static const QVector<double> answered{120, 45, 200, 33, 13.8, 12.5, 400, -20, 1, 0, 0, 90, 30};
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // No copy: a read past the input's last byte is caught by the sanitizer.
+    const auto bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
+    const RecordingReading reading = readRecording(bytes);
+    if (reading.failed()) {
+        require(reading.errorLine >= 1 && reading.errorLine <= bytes.count('\n') + 1 &&
+                    !reading.error.isEmpty() && reading.rows.isEmpty(),
+                "an error without a message, with rows, or on a line outside the input");
+        return 0;
+    }
+    for (const RecordingRow &row : reading.rows) {
+        require(row.time.timeSpec() != Qt::LocalTime, "a time invalid or without offset");
+        require(row.values.size() == (row.status == QLatin1String("ok") ? valueColumns : 0),
+                "an answered row without its thirteen values, or a gap with values");
+        for (const double value : row.values)
+            require(std::isfinite(value), "a value that is not a finite number");
+    }
+    const RecordingReading longer =
+        readRecording(bytes + (bytes.endsWith('\n') ? "" : "\n") + answeredRow);
+    require(!longer.failed() && longer.rows.size() == reading.rows.size() + 1 &&
+                longer.rows.last().values == answered &&
+                longer.rows.last().time.offsetFromUtc() == 3600,
+            "one more answered row is not one more row, with its values and offset");
+    return 0;
+}
