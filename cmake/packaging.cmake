@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_NAME tav-panel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "TAV panel maintainers")
 set(TAV_PACKAGE_MAINTAINER
-    "TAV panel maintainers <maintainers@users.noreply.c-seed-53f83710.example>"
+    "TAV panel maintainers <tav-panel@example.org>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_PACKAGE_CONTACT "${TAV_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
