@@ -44,6 +44,21 @@ build_tree() {
         cmake --build "$dir"
 }
 
+# build_quietly DIR TARGET...: configures DIR and builds only the given
+# targets, printing nothing unless that fails; then it shows the whole output,
+# which is kept in DIR/build.log either way.
+build_quietly() {
+    local dir=$1
+    shift
+    mkdir -p "$dir"
+    if ! { cmake -S "$TOP" -B "$dir" && cmake --build "$dir" --target "$@"; } \
+        >"$dir/build.log" 2>&1; then
+        cat "$dir/build.log" >&2
+        echo "The build failed; its output is above and in $dir/build.log" >&2
+        return 1
+    fi
+}
+
 # build_sanitized DIR: builds everything with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, fuzz targets included, into DIR.
 build_sanitized() {

@@ -3,11 +3,15 @@
 #include "simulator.h"
 
 #include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <map>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -23,15 +27,18 @@ void requestStop(int)
 const char *const usage =
     "usage: tav-controller-sim [options]\n"
     "  --dir DIR          folder for the port link (default: a new temporary folder)\n"
-    "  --port N           port number, linked as DIR/COMN (default 1)\n"
-    "  --day-seconds S    real seconds for a whole simulated day (default 120; 0 stops the sun)\n"
-    "  --start-hour H     simulated time of day at start (default 8)\n"
-    "  --latency-ms MS    delay before each reply (default 20)\n"
+    "  --port N           port number, 1 to 99, linked as DIR/COMN (default 1)\n"
+    "  --day-seconds S    real seconds for a whole simulated day, 1 to 86400 (default 120),\n"
+    "                     or 0 to hold the sun still\n"
+    "  --start-hour H     simulated time of day at start, 0 to 24 (default 8)\n"
+    "  --latency-ms MS    delay before each reply, 0 to 60000 (default 20)\n"
     "  --fast             send replies at once instead of at 9600 baud\n"
     "  --mode MODE        normal, silent, garbage, short or chatter (default normal)\n"
     "  --set FIELD=VALUE  always send VALUE in that field: est, ouest, nord, sud, vpan,\n"
-    "                     vbat, ipan, ibat, charge, pleine, vide, azimut, elevation\n"
-    "  --seed N           seed of the random faults\n";
+    "                     vbat, ipan, ibat, azimut, elevation (-999999 to 999999), or\n"
+    "                     charge, pleine, vide (0 or 1)\n"
+    "  --seed N           seed of the random faults, 0 to 4294967295\n"
+    "  --no-hint          say only which port it plays, not how to start the panel\n";
 
 [[noreturn]] void fail(const std::string &message)
 {
@@ -39,11 +46,45 @@ const char *const usage =
     std::exit(2);
 }
 
-bool toNumber(const std::string &text, double &value)
+[[noreturn]] void refuse(const std::string &option, const std::string &accepted,
+                         const std::string &value)
+{
+    fail(option + " takes " + accepted + ", not \"" + value + "\"");
+}
+
+// The finite number the whole text spells, if it spells one.
+std::optional<double> toNumber(const std::string &text)
 {
     char *end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0';
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+// What an option's value may be: a number from `low` to `high`, whole or not.
+struct Range
+{
+    double low, high;
+    bool whole;
+};
+
+bool isIn(const std::optional<double> &value, const Range &range)
+{
+    return value && *value >= range.low && *value <= range.high &&
+           (!range.whole || *value == std::floor(*value));
+}
+
+// The option's value, checked against its range before anything converts it;
+// `accepted` says the range in words, for the message that refuses a value.
+double numberFor(const std::string &option, const std::string &text, const Range &range,
+                 const std::string &accepted)
+{
+    const std::optional<double> value = toNumber(text);
+    if (!isIn(value, range))
+        refuse(option, accepted, text);
+    return *value;
 }
 
 struct Arguments
@@ -51,36 +92,80 @@ struct Arguments
     SimulatorOptions options;
     std::string folder;
     int port = 1;
+    bool hint = true; // how to start the panel, after the port it plays
 };
 
-void setOption(Arguments &args, const std::string &name, const std::string &value)
+void setFixedField(Arguments &args, const std::string &assignment)
 {
-    double number = 0;
-    const bool numeric = toNumber(value, number);
-    if (name == "--dir")
-        args.folder = value;
-    else if (name == "--port" && numeric && number >= 1 && number <= 99)
-        args.port = int(number);
-    else if (name == "--day-seconds" && numeric && number >= 0)
-        args.options.daySeconds = number;
-    else if (name == "--start-hour" && numeric && number >= 0 && number < 24)
-        args.options.startHour = number;
-    else if (name == "--latency-ms" && numeric && number >= 0 && number <= 60000)
-        args.options.latencyMs = int(number);
-    else if (name == "--mode" && Simulator::parseMode(value, args.options.mode))
-        return;
-    else if (name == "--seed" && numeric && number >= 0)
-        args.options.seed = unsigned(number);
-    else if (name == "--set") {
-        const auto equals = value.find('=');
-        double fieldValue = 0;
-        if (equals == std::string::npos || !Simulator::isFieldName(value.substr(0, equals)) ||
-            !toNumber(value.substr(equals + 1), fieldValue))
-            fail("bad --set " + value);
-        args.options.fixedFields[value.substr(0, equals)] = int(fieldValue);
-    } else
-        fail("bad option " + name + " " + value);
+    const Range number{-999999, 999999, true}, flag{0, 1, true};
+    const auto equals = assignment.find('=');
+    const std::string field = assignment.substr(0, equals);
+    const bool isFlag = field == "charge" || field == "pleine" || field == "vide";
+    const std::optional<double> value =
+        equals == std::string::npos ? std::nullopt : toNumber(assignment.substr(equals + 1));
+    if (!Simulator::isFieldName(field) || !isIn(value, isFlag ? flag : number))
+        refuse("--set",
+               "FIELD=VALUE with a field listed below and a whole number from -999999 to "
+               "999999 (0 or 1 for charge, pleine and vide)",
+               assignment);
+    args.options.fixedFields[field] = int(*value);
 }
+
+void setDaySeconds(Arguments &args, const std::string &text)
+{
+    // A day shorter than a second would make the model take ever more of its
+    // small steps at each turn of the loop, for a sun nobody could follow.
+    const std::string accepted = "0 (the sun stands still) or 1 to 86400 seconds";
+    const double seconds = numberFor("--day-seconds", text, {0, 86400, false}, accepted);
+    if (seconds > 0 && seconds < 1)
+        refuse("--day-seconds", accepted, text);
+    args.options.daySeconds = seconds;
+}
+
+void setFolder(Arguments &args, const std::string &text)
+{
+    if (text.empty())
+        refuse("--dir", "a folder", text);
+    args.folder = text;
+}
+
+void setPort(Arguments &args, const std::string &text)
+{
+    args.port = int(numberFor("--port", text, {1, 99, true}, "a whole number from 1 to 99"));
+}
+
+void setStartHour(Arguments &args, const std::string &text)
+{
+    args.options.startHour =
+        numberFor("--start-hour", text, {0, 24, false}, "a number of hours from 0 to 24");
+}
+
+void setLatency(Arguments &args, const std::string &text)
+{
+    args.options.latencyMs =
+        int(numberFor("--latency-ms", text, {0, 60000, true}, "a whole number from 0 to 60000"));
+}
+
+void setMode(Arguments &args, const std::string &text)
+{
+    if (!Simulator::parseMode(text, args.options.mode))
+        refuse("--mode", "normal, silent, garbage, short or chatter", text);
+}
+
+void setSeed(Arguments &args, const std::string &text)
+{
+    args.options.seed = unsigned(
+        numberFor("--seed", text, {0, 4294967295.0, true}, "a whole number from 0 to 4294967295"));
+}
+
+using Setter = void (*)(Arguments &, const std::string &);
+
+// The options that take a value, each with what reads it.
+const std::map<std::string, Setter> valueOptions{
+    {"--dir", setFolder},           {"--port", setPort},          {"--day-seconds", setDaySeconds},
+    {"--start-hour", setStartHour}, {"--latency-ms", setLatency}, {"--mode", setMode},
+    {"--set", setFixedField},       {"--seed", setSeed},
+};
 
 Arguments parse(int argc, char **argv)
 {
@@ -95,9 +180,16 @@ Arguments parse(int argc, char **argv)
             args.options.paced = false;
             continue;
         }
+        if (name == "--no-hint") {
+            args.hint = false;
+            continue;
+        }
+        const auto setter = valueOptions.find(name);
+        if (setter == valueOptions.end())
+            fail("unknown option " + name);
         if (i + 1 >= argc)
             fail("missing value after " + name);
-        setOption(args, name, argv[++i]);
+        setter->second(args, argv[++i]);
     }
     return args;
 }
@@ -132,9 +224,10 @@ int main(int argc, char **argv)
     try {
         Simulator simulator(args.options);
         std::cout << "tav-controller-sim: COM" << args.port << " listening at "
-                  << args.options.linkPath << " (" << simulator.line().devicePath()
-                  << "); start the panel with: TAV_SERIAL_DIR=" << args.folder << " tav-panel"
-                  << std::endl;
+                  << args.options.linkPath << " (" << simulator.line().devicePath() << ")";
+        if (args.hint)
+            std::cout << "; start the panel with: TAV_SERIAL_DIR=" << args.folder << " tav-panel";
+        std::cout << std::endl;
         simulator.run(stopRequested);
     } catch (const std::exception &error) {
         std::cerr << "tav-controller-sim: " << error.what() << "\n";

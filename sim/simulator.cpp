@@ -28,7 +28,8 @@ const std::map<std::string, FieldSetter> &fieldSetters()
     return setters;
 }
 
-constexpr size_t longestCommand = 256; // a line without carriage return is cut here
+constexpr size_t longestCommand = 256;  // a line without carriage return is cut here
+constexpr double longestTurnHours = 24; // simulated time one turn of the loop lets pass
 
 } // namespace
 
@@ -86,8 +87,11 @@ void Simulator::advanceClock(Clock::time_point now)
 {
     const double seconds = std::chrono::duration<double>(now - lastAdvance).count();
     lastAdvance = now;
+    // At most a simulated day a turn: however short the day or long the pause
+    // (a stopped process, a loaded machine), a turn stays a few hundred of the
+    // model's steps, and the loop keeps noticing `stop`.
     if (options.daySeconds > 0)
-        model.advance(seconds * 24.0 / options.daySeconds);
+        model.advance(std::min(seconds * 24.0 / options.daySeconds, longestTurnHours));
 }
 
 void Simulator::receive(const std::string &bytes, Clock::time_point now)

@@ -12,6 +12,9 @@ class TestSimulator : public QObject
 
 private slots:
     void sunAndBattery();
+    void refusesBadOptions_data();
+    void refusesBadOptions();
+    void stopsCleanlyOnSignal_data();
     void stopsCleanlyOnSignal();
 };
 
@@ -44,27 +47,89 @@ void TestSimulator::sunAndBattery()
     QCOMPARE(flags(0, 11.4), QString("114 0 1 0"));
 }
 
-// SIGTERM and SIGINT stop it and remove its link, and its own folder if it made one.
+// Every option is checked; each value after it in a row is refused alone,
+// with the message the row names.
+void TestSimulator::refusesBadOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("--port takes a whole number from 1 to 99")
+        << QStringList{"--port", "0", "100", "1.5", "x", "", "nan"};
+    QTest::newRow("--day-seconds takes 0 (the sun stands still) or 1 to 86400 seconds")
+        << QStringList{"--day-seconds", "1e-9", "0.99", "-1", "86401", "inf", "1e-400"};
+    QTest::newRow("--start-hour takes a number of hours from 0 to 24")
+        << QStringList{"--start-hour", "-0.5", "24.5", "nan", "8h"};
+    QTest::newRow("--latency-ms takes a whole number from 0 to 60000")
+        << QStringList{"--latency-ms", "-1", "60001", "2.5", "1e300"};
+    QTest::newRow("--seed takes a whole number from 0 to 4294967295")
+        << QStringList{"--seed", "1e30", "-1", "4294967296", "0.5", "inf"};
+    QTest::newRow("--set takes FIELD=VALUE")
+        << QStringList{"--set",    "vbat=1e300", "vbat=nan", "ipan=1000000", "azimut=1.5",
+                       "charge=2", "vide=-1",    "bogus=1",  "vbat",         "=5"};
+    QTest::newRow("--mode takes normal,") << QStringList{"--mode", "loud", ""};
+    QTest::newRow("--dir takes a folder") << QStringList{"--dir", ""};
+    QTest::newRow("unknown option --bogus") << QStringList{"--bogus", "1"};
+    QTest::newRow("missing value after --seed") << QStringList{"--fast", "--seed"};
+}
+
+void TestSimulator::refusesBadOptions()
+{
+    QFETCH(QStringList, arguments);
+    for (const QString &value : arguments.mid(1)) {
+        QProcess process;
+        process.start(TAV_SIMULATOR, {arguments.first(), value});
+        QVERIFY(process.waitForFinished(5000));
+        const QByteArray said = process.readAllStandardError();
+        QVERIFY2(said.startsWith(QByteArray("tav-controller-sim: ") + QTest::currentDataTag()),
+                 said);
+        QCOMPARE(process.exitCode(), 2);
+    }
+}
+
+void TestSimulator::stopsCleanlyOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<QStringList>("arguments"); // GIVEN stands for a folder of the test's own
+    QTest::newRow("SIGTERM, own folder") << int(SIGTERM) << QStringList{};
+    QTest::newRow("SIGINT, given folder")
+        << int(SIGINT) << QStringList{"--dir", "GIVEN", "--port", "4"};
+    // The costliest values it accepts: the shortest day, a reply a minute late, chatter.
+    QTest::newRow("SIGTERM, the costliest values")
+        << int(SIGTERM)
+        << QString("--day-seconds 1 --latency-ms 60000 --mode chatter --fast --seed 4294967295 "
+                   "--set ibat=-999999 --port 4 --no-hint")
+               .split(' ');
+}
+
+// SIGTERM and SIGINT stop it and remove its link, and its own folder if it made
+// one, whatever it was doing.
 void TestSimulator::stopsCleanlyOnSignal()
 {
-    for (const int signal : {SIGTERM, SIGINT}) {
-        QTemporaryDir given;
-        QProcess process;
-        process.start(TAV_SIMULATOR, signal == SIGINT
-                                         ? QStringList{"--dir", given.path(), "--port", "4"}
-                                         : QStringList());
-        QVERIFY(process.waitForReadyRead(5000));
-        const QString line = QString::fromLocal8Bit(process.readLine());
-        const QString link = line.section(" listening at ", 1).section(' ', 0, 0);
-        QVERIFY2(QFileInfo(link).isSymLink(), qPrintable(line));
-        QCOMPARE(QFileInfo(link).fileName(), QString(signal == SIGINT ? "COM4" : "COM1"));
-        ::kill(pid_t(process.processId()), signal);
-        QVERIFY(process.waitForFinished(5000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
-        QVERIFY(!QFileInfo(link).isSymLink());
-        QCOMPARE(QFileInfo::exists(QFileInfo(link).path()), signal == SIGINT);
-    }
+    QFETCH(int, signal);
+    QFETCH(QStringList, arguments);
+    QTemporaryDir given;
+    QProcess process;
+    process.start(TAV_SIMULATOR, arguments.replaceInStrings("GIVEN", given.path()));
+    QVERIFY(process.waitForReadyRead(5000));
+    const QString line = QString::fromLocal8Bit(process.readLine()).trimmed();
+    const QString link = line.section(" listening at ", 1).section(' ', 0, 0);
+    const QString folder = QFileInfo(link).path();
+    const bool hint =
+        line.contains("start the panel with: TAV_SERIAL_DIR=" + folder + " tav-panel");
+    QVERIFY2(hint != arguments.contains("--no-hint"), qPrintable(line));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo(link).fileName(), QString(arguments.contains("--port") ? "COM4" : "COM1"));
+
+    // A command waiting for its reply must not hold the stop back either.
+    QFile device(link);
+    QVERIFY(device.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+    device.write("R\r");
+    QTest::qWait(100);
+    ::kill(pid_t(process.processId()), signal);
+    QVERIFY(process.waitForFinished(2000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo::exists(folder), arguments.contains("--dir"));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)
