@@ -98,7 +98,10 @@ std::string PtyLine::settings() const
     const tcflag_t size = line.c_cflag & CSIZE;
     text += ' ';
     text += size == CS5 ? '5' : size == CS6 ? '6' : size == CS7 ? '7' : '8';
-    text += !(line.c_cflag & PARENB) ? 'N' : (line.c_cflag & PARODD) ? 'O' : 'E';
+    // A pseudo-terminal keeps 8 data bits and clears the parity enable bit
+    // whatever it is set to, so 5 to 7 bits and even parity cannot show; odd
+    // parity still does, by the bit that chooses it.
+    text += (line.c_cflag & PARODD) ? 'O' : (line.c_cflag & PARENB) ? 'E' : 'N';
     text += (line.c_cflag & CSTOPB) ? '2' : '1';
     text += (line.c_cflag & CRTSCTS) ? " RTS/CTS" : (line.c_iflag & IXON) ? " XON/XOFF" : " none";
     return text;

@@ -25,8 +25,8 @@ public:
     // True while the panel holds the device open.
     bool isOpenAtFarEnd() const;
     // How the panel has set the line up, e.g. "9600 8N1 RTS/CTS": speed, data
-    // bits, parity, stop bits and flow control. A real controller hears only
-    // a line set up like its own.
+    // bits, parity, stop bits and flow control, as far as a pseudo-terminal
+    // keeps them (it always reads 8 data bits, and even parity as none).
     std::string settings() const;
     // Closes this end for good, like a device that vanishes; the link stays,
     // dangling, until the line is destroyed.

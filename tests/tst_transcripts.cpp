@@ -233,6 +233,8 @@ void Transcript::run(const QStringList &w, const QStringList &block)
         for (const QString &command : w.mid(2).filter(QRegularExpression("^(?!nothing$)")))
             expected << unescape(command);
         QCOMPARE(ports.count(n) ? ports[n]->commands() : QByteArrayList(), expected);
+        if (ports.count(n))
+            ports[n]->clear();
     } else if (w[0] == "log" || w[0] == "logged") { // the whole log, or these lines in order
         QStringList expected, found;
         for (const QString &line : block)
@@ -273,8 +275,6 @@ void Transcript::run(const QStringList &w, const QStringList &block)
 void Transcript::act(const QStringList &w)
 {
     log.clear();
-    for (auto &port : ports)
-        port.second->clear();
     QElapsedTimer clock;
     clock.start();
     if (w[0] == "click")
