@@ -36,11 +36,6 @@ void showValue(QProgressBar *bar, int barValue, QLabel *label, const QString &te
     label->setText(text);
 }
 
-QString tenths(int value)
-{
-    return QString::number(value / 10.0, 'f', 1);
-}
-
 } // namespace
 
 int MainWindow::decodeReceivedData(QByteArray reply)
@@ -64,12 +59,12 @@ int MainWindow::decodeReceivedData(QByteArray reply)
     valVBAT = logged("valVBAT=", d.vbat);
     valIPAN = logged("valIPAN=", d.ipan);
     valIBAT = logged("valIBAT=", d.ibat);
-    showValue(ui->progressBarMesureVPAN, valVPAN, ui->labelMesureVPANval, tenths(valVPAN));
-    showValue(ui->progressBarMesureVBAT, valVBAT, ui->labelMesureVBATval, tenths(valVBAT));
-    showValue(ui->progressBarMesureIPAN, valIPAN * 10, ui->labelMesureIPANval,
-              QString::number(valIPAN * 10));
-    showValue(ui->progressBarMesureIBAT, valIBAT * 10, ui->labelMesureIBATval,
-              QString::number(valIBAT * 10));
+    showValue(ui->progressBarMesureVPAN, valVPAN, ui->labelMesureVPANval, voltsText(valVPAN));
+    showValue(ui->progressBarMesureVBAT, valVBAT, ui->labelMesureVBATval, voltsText(valVBAT));
+    showValue(ui->progressBarMesureIPAN, milliamperes(valIPAN), ui->labelMesureIPANval,
+              QString::number(milliamperes(valIPAN)));
+    showValue(ui->progressBarMesureIBAT, milliamperes(valIBAT), ui->labelMesureIBATval,
+              QString::number(milliamperes(valIBAT)));
 
     // The buttons exclude each other, so where several flags are set the last
     // one tested stands: charging over empty, empty over full.

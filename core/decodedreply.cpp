@@ -23,6 +23,11 @@ enum ReplyPosition {
 
 } // namespace
 
+QString voltsText(int tenths)
+{
+    return QString::number(tenths / 10.0, 'f', 1);
+}
+
 DecodedReply decodeReply(const QByteArray &reply)
 {
     DecodedReply d;

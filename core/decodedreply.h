@@ -29,4 +29,14 @@ struct DecodedReply
 // any bytes decode to something.
 DecodedReply decodeReply(const QByteArray &reply);
 
+// A voltage of the reply as the window shows it: volts with one decimal
+// (125 tenths give "12.5", -5 give "-0.5").
+QString voltsText(int tenths);
+
+// A current of the reply in milliamperes, as the window shows it.
+constexpr int milliamperes(int tensOfMilliamperes)
+{
+    return tensOfMilliamperes * 10;
+}
+
 #endif // DECODEDREPLY_H

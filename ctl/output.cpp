@@ -12,14 +12,9 @@
 
 namespace {
 
-QString volts(int tenths)
+QString milliamperesText(int tensOfMilliamperes)
 {
-    return QString::number(tenths / 10.0, 'f', 1);
-}
-
-QString milliamperes(int tensOfMilliamperes)
-{
-    return QString::number(tensOfMilliamperes * 10);
+    return QString::number(milliamperes(tensOfMilliamperes));
 }
 
 QString flag(const QString &text)
@@ -49,10 +44,10 @@ QByteArray asText(const DecodedReply &d)
         QStringLiteral("  NORD  : ") + QString::number(d.lumNord),
         QStringLiteral("  SUD   : ") + QString::number(d.lumSud),
         QStringLiteral("Energie"),
-        QStringLiteral("  VBAT  : ") + volts(d.vbat) + QStringLiteral(" V"),
-        QStringLiteral("  VPAN  : ") + volts(d.vpan) + QStringLiteral(" V"),
-        QStringLiteral("  IBAT  : ") + milliamperes(d.ibat) + QStringLiteral(" mA"),
-        QStringLiteral("  IPAN  : ") + milliamperes(d.ipan) + QStringLiteral(" mA"),
+        QStringLiteral("  VBAT  : ") + voltsText(d.vbat) + QStringLiteral(" V"),
+        QStringLiteral("  VPAN  : ") + voltsText(d.vpan) + QStringLiteral(" V"),
+        QStringLiteral("  IBAT  : ") + milliamperesText(d.ibat) + QStringLiteral(" mA"),
+        QStringLiteral("  IPAN  : ") + milliamperesText(d.ipan) + QStringLiteral(" mA"),
         QStringLiteral("Etat Batterie : ") + batteryState(d),
         QStringLiteral("Azimut : ") + QString::number(d.azimut) + QStringLiteral("°"),
         QStringLiteral("Elévation : ") + QString::number(d.elevation) + QStringLiteral("°"),
@@ -119,10 +114,10 @@ QStringList recordingValues(const DecodedReply &d)
             QString::number(d.lumOuest),
             QString::number(d.lumNord),
             QString::number(d.lumSud),
-            volts(d.vpan),
-            volts(d.vbat),
-            milliamperes(d.ipan),
-            milliamperes(d.ibat),
+            voltsText(d.vpan),
+            voltsText(d.vbat),
+            milliamperesText(d.ipan),
+            milliamperesText(d.ibat),
             flag(d.charge),
             flag(d.pleine),
             flag(d.vide),
