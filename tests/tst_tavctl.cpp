@@ -5,7 +5,7 @@
 #include "ptycontroller.h"
 #include "quiettestcase.h"
 #include "recording.h"
-#include "simulator.h"
+#include "runningsimulator.h"
 #include "testsupport.h"
 
 #include <QtSerialPort>
@@ -177,12 +177,9 @@ private slots:
     void recordingOfTheSimulator()
     {
         Line line;
-        std::atomic<bool> stop{false};
         SimulatorOptions options;
         options.linkPath = line.folder.pathOf(4).toStdString();
-        Simulator simulator(options);
-        std::thread serving([&] { simulator.run(stop); });
-        auto joined = qScopeGuard([&] { stop = true, serving.join(); });
+        RunningSimulator simulator(options);
         QProcess record;
         record.start(TAVCTL, {"record", "--port", "4", "--interval", "0.4", "--output", line.csv});
         QTRY_VERIFY_WITH_TIMEOUT(contentOf(line.csv).count('\n') > 5, 10000);

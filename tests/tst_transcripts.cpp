@@ -7,7 +7,7 @@
 #include "mainwindow.h"
 #include "ptycontroller.h"
 #include "quiettestcase.h"
-#include "simulator.h"
+#include "runningsimulator.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -15,7 +15,6 @@
 
 #include <map>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -142,26 +141,6 @@ PtyController::Answer answerOf(const QStringList &pieces)
     }
     return answer;
 }
-
-// The simulator serving COMn on a thread of its own, as long as it lives.
-class RunningSimulator
-{
-public:
-    explicit RunningSimulator(const SimulatorOptions &options) : simulator(options)
-    {
-        thread = std::thread([this] { simulator.run(stop); });
-    }
-    ~RunningSimulator()
-    {
-        stop = true;
-        thread.join();
-    }
-
-private:
-    Simulator simulator;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
 
 // "sim N" and its options: FIELD=VALUE fixes a field; a mode; paced; hour=H.
 // The sun stands still, and the replies leave at once unless paced.
