@@ -2,6 +2,9 @@
 
 #include "replyfields.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Positions of the reply's fields (the first byte is position 0).
@@ -21,7 +24,21 @@ enum ReplyPosition {
     angleElevationAt = 64,
 };
 
+const ReplyPosition numericFields[] = {lumEstAt, lumOuestAt,   lumNordAt,     lumSudAt,
+                                      vpanAt,   vbatAt,       ipanAt,        ibatAt,
+                                      angleAzimutAt, angleElevationAt};
+const ReplyPosition flagFields[] = {batterieChargeAt, batteriePleineAt, batterieVideAt};
+
 } // namespace
+
+bool isStatusReply(const QByteArray &reply)
+{
+    return reply.size() >= statusReplyLength &&
+           std::all_of(std::begin(numericFields), std::end(numericFields),
+                       [&](int at) { return isReadableNumericField(reply, at); }) &&
+           std::all_of(std::begin(flagFields), std::end(flagFields),
+                       [&](int at) { return isWholeFlagField(reply, at); });
+}
 
 QString voltsText(int tenths)
 {

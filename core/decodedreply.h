@@ -29,6 +29,15 @@ struct DecodedReply
 // any bytes decode to something.
 DecodedReply decodeReply(const QByteArray &reply);
 
+// A status reply holds every field up to its last one, which ends at this length.
+constexpr int statusReplyLength = 67;
+
+// True when the reply has the status reply's shape: long enough for every
+// field, every number readable as one and every flag whole, so that its values
+// are what the controller sent rather than what noise or a reply cut short
+// decodes to. The stretches between the fields are not looked at.
+bool isStatusReply(const QByteArray &reply);
+
 // A voltage of the reply as the window shows it: volts with one decimal
 // (125 tenths give "12.5", -5 give "-0.5").
 QString voltsText(int tenths);

@@ -49,6 +49,25 @@ int readNumericField(const QByteArray &reply, int position)
     return negative ? -value : value;
 }
 
+bool isReadableNumericField(const QByteArray &reply, int position)
+{
+    if (position < 0 || reply.size() - position < numericFieldWidth)
+        return false;
+    const char *p = reply.constData() + position;
+    const char *end = p + numericFieldWidth;
+    while (p != end && *p == ' ')
+        ++p;
+    if (p != end && (*p == '-' || *p == '+'))
+        ++p;
+    return p != end && std::all_of(p, end, isDigit);
+}
+
+bool isWholeFlagField(const QByteArray &reply, int position)
+{
+    return position >= 0 && reply.size() - position >= flagFieldWidth &&
+           !reply.mid(position, flagFieldWidth).contains('\0');
+}
+
 QString readFlagField(const QByteArray &reply, int position)
 {
     const QByteArray field = fieldBytes(reply, position, flagFieldWidth);

@@ -19,6 +19,14 @@ int readNumericField(const QByteArray &reply, int position);
 // Two bytes, cut at the first NUL, as UTF-8 text.
 QString readFlagField(const QByteArray &reply, int position);
 
+// True when the reply holds the numeric field whole and it reads as a number
+// under the rules above, padded on the left with blanks at most: nothing in it
+// that the reading would cut (a NUL), skip (other white space) or turn to 0.
+bool isReadableNumericField(const QByteArray &reply, int position);
+
+// True when the reply holds the flag field whole, with no NUL to cut it.
+bool isWholeFlagField(const QByteArray &reply, int position);
+
 // A flag is set by exactly "01" and by nothing else.
 inline bool isFlagSet(const QString &flagText)
 {
