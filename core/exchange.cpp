@@ -1,12 +1,19 @@
 #include "exchange.h"
 
 #include "availableports.h"
+#include "portlock.h"
 #include "portnames.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QSerialPort>
+#include <QFile>
 #include <QThread>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -46,14 +53,36 @@ QByteArray collectReply(QSerialPort &serial)
     return reply;
 }
 
-// Opens the port, trying again while it is refused for up to `retryMs`.
-bool openPort(QSerialPort &serial, int retryMs)
+// Why the toolkit refused to open the port. It reports a port held by
+// another program (its lock file, or an exclusive open) and a device the user
+// may not open alike, as a permission error: they are told apart here.
+ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &device)
+{
+    if (serial.error() != QSerialPort::PermissionError)
+        return ExchangeResult::OpenFailed;
+#ifndef Q_OS_WIN
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return ExchangeResult::NoPermission;
+#else
+    Q_UNUSED(device)
+#endif
+    return ExchangeResult::PortBusy;
+}
+
+// Opens the port, trying again while another program holds it, for up to
+// `retryMs`. Fills in why it failed.
+bool openPort(QSerialPort &serial, const QString &device, int retryMs, ExchangeResult &result)
 {
     QElapsedTimer clock;
     clock.start();
     while (!serial.open(QIODevice::ReadWrite)) {
-        if (serial.error() != QSerialPort::PermissionError || clock.elapsed() >= retryMs)
+        result.status = refusalOf(serial, device);
+        if (result.status != ExchangeResult::PortBusy || clock.elapsed() >= retryMs) {
+            result.error = serial.errorString();
+            if (result.status == ExchangeResult::PortBusy)
+                result.holderPid = portLockHolder(device);
             return false;
+        }
         QThread::msleep(busyRetryPauseMs);
     }
     return true;
@@ -71,15 +100,14 @@ ExchangeResult serialExchange(int port, const QByteArray &command,
     const QString portName = portNameFor(port);
     qDebug() << "numport=" << portName;
 
-    serial.setPortName(serialDeviceFor(portName));
+    const QString device = serialDeviceFor(portName);
+    serial.setPortName(device);
     serial.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
     serial.setFlowControl(QSerialPort::HardwareControl);
-    if (!openPort(serial, busyRetryMs)) {
-        result.status = ExchangeResult::OpenFailed;
-        result.error = serial.errorString();
+    if (!openPort(serial, device, busyRetryMs, result)) {
         qDebug() << "Erreur lors de l'ouverture du port :" << result.error;
         return result;
     }

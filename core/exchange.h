@@ -13,11 +13,14 @@ struct ExchangeResult
         Replied,     // the command was written and bytes came back
         NoReply,     // the command was written; nothing came within 1000 ms
         OpenFailed,  // the port could not be opened
+        PortBusy,    // the port could not be opened: another program holds it
+        NoPermission, // the port could not be opened: the user may not open it
         WriteFailed, // the port opened but the command could not be written
     };
     Status status = NoReply;
     QByteArray reply; // what came back, raw; empty unless Replied
-    QString error;    // the toolkit's error text for OpenFailed and WriteFailed
+    QString error;    // the toolkit's error text when the port failed
+    qint64 holderPid = 0; // PortBusy: the holder's PID, when its lock file names it
 };
 
 // One blocking request/reply exchange on port "COM<port>": opens it at
@@ -27,8 +30,7 @@ struct ExchangeResult
 // logged on the toolkit's debug channel, in French.
 //
 // `onReply`, when given, receives the reply while the port is still open, so
-// that what it logs comes before "Port fermé.". A port that cannot be opened
-// for lack of permission (which is how a port held by another program shows)
+// that what it logs comes before "Port fermé.". A port held by another program
 // is tried again every 50 ms for up to `busyRetryMs` before the exchange fails.
 ExchangeResult serialExchange(int port, const QByteArray &command,
                               const std::function<void(const QByteArray &)> &onReply = {},
