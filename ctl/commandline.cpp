@@ -9,8 +9,18 @@ namespace {
 
 constexpr int firstPort = 1; // the window's selector offers COM1 to COM20
 constexpr int lastPort = 20;
+// A port held by another program is waited for longer than the panel's
+// longest exchange: up to 1 s for the first byte, then 2 s of collecting.
+constexpr double defaultWaitSeconds = 3;
+constexpr double longestWaitSeconds = 60;
 
 QtMessageHandler toolkitHandler = nullptr;
+
+const char *const oneExchangeStatuses =
+    "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
+    "(no reply, or a reply of another shape: its values stay empty); 2 usage\n"
+    "error, nothing sent; 3 the port could not be opened (busy past --wait,\n"
+    "permission denied, missing) or the command not written.\n";
 
 // The exchange logs each step, as in the panel, on the debug channel: it is
 // for --verbose only. Warnings and worse still reach stderr.
@@ -29,13 +39,21 @@ void printError(const QString &message)
     std::fflush(stderr);
 }
 
-CommandLine::CommandLine(const QString &name, const QString &description) : commandName(name)
+CommandLine::CommandLine(const QString &name, const QString &description)
+    : commandName(name), exitStatuses(QString::fromLatin1(oneExchangeStatuses))
 {
     parser.setApplicationDescription(description);
     parser.addHelpOption();
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("Serial port number N, 1 to 20, for COMN (default 1)."),
                       QStringLiteral("N"), QStringLiteral("1")});
+    parser.addOption(
+        {QStringLiteral("wait"),
+         QStringLiteral("How long to wait for a port that another program is using, in "
+                        "seconds, 0 to %1 (default %2).")
+             .arg(longestWaitSeconds)
+             .arg(defaultWaitSeconds),
+         QStringLiteral("SECONDS"), QString::number(defaultWaitSeconds)});
     parser.addOption(
         {QStringLiteral("verbose"),
          QStringLiteral("Show the exchange's log, as the panel writes it, on stderr.")});
@@ -53,12 +71,16 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
 {
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
+    // --help-all is the toolkit's own help option; here it shows the same help.
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         const QByteArray help = helpText().toUtf8();
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);
         return ExitStatus::done;
     }
-    if (const std::optional<QString> problem = readPortAndFormat())
+    std::optional<QString> problem = readPortAndWait();
+    if (!problem)
+        problem = readFormat();
+    if (problem)
         return usageError(*problem);
     if (!parser.isSet(QStringLiteral("verbose")) && !toolkitHandler)
         toolkitHandler = qInstallMessageHandler(dropDebugMessages);
@@ -71,7 +93,7 @@ int CommandLine::usageError(const QString &message) const
     return ExitStatus::usage;
 }
 
-std::optional<QString> CommandLine::readPortAndFormat()
+std::optional<QString> CommandLine::readPortAndWait()
 {
     bool isNumber = false;
     portNumber = parser.value(QStringLiteral("port")).toInt(&isNumber);
@@ -80,6 +102,17 @@ std::optional<QString> CommandLine::readPortAndFormat()
             .arg(firstPort)
             .arg(lastPort)
             .arg(parser.value(QStringLiteral("port")));
+    const double seconds = parser.value(QStringLiteral("wait")).toDouble(&isNumber);
+    if (!isNumber || !(seconds >= 0 && seconds <= longestWaitSeconds))
+        return QStringLiteral("--wait takes seconds from 0 to %1, not \"%2\"")
+            .arg(longestWaitSeconds)
+            .arg(parser.value(QStringLiteral("wait")));
+    busyWaitMs = int(seconds * 1000);
+    return std::nullopt;
+}
+
+std::optional<QString> CommandLine::readFormat()
+{
     if (!hasFormat)
         return std::nullopt;
     const QString format = parser.value(QStringLiteral("format"));
@@ -102,5 +135,7 @@ QString CommandLine::helpText() const
     const int options = text.indexOf(QLatin1String(" [options]"));
     if (options >= 0)
         text.replace(0, options, QStringLiteral("Usage: tavctl ") + commandName);
-    return text;
+    text.replace(QLatin1String("Displays help including Qt specific options."),
+                 QLatin1String("Displays this help too."));
+    return text + QLatin1Char('\n') + exitStatuses;
 }

@@ -10,8 +10,8 @@
 #include <optional>
 
 // The reading of one command's arguments, with the options every command
-// that speaks to the controller shares: --port, --verbose and --help, and
-// --format for those that print a reply.
+// that speaks to the controller shares: --port, --wait, --verbose and --help,
+// and --format for those that print a reply.
 class CommandLine
 {
 public:
@@ -21,6 +21,9 @@ public:
     CommandLine &operator=(const CommandLine &) = delete;
 
     void addFormatOption();
+    // What the help says of the exit statuses, for a command whose differ
+    // from those of one exchange.
+    void setExitStatuses(const QString &text) { exitStatuses = text; }
     void addOption(const QCommandLineOption &option) { parser.addOption(option); }
     // An argument for the help; the command checks the arguments it is given.
     void addPositional(const QString &name, const QString &description, const QString &syntax)
@@ -29,7 +32,8 @@ public:
     }
 
     // Reads the arguments (the command's name first). Returns the exit status
-    // when the command ends here: done after --help, usage (with one line on
+    // when the command ends here: done after a help option (-h, --help,
+    // --help-all), which never goes further, usage (with one line on
     // stderr) for a bad command line; nothing when the command goes on. Unless
     // --verbose is given, the exchange's log is kept off stderr from here on.
     std::optional<int> parse(const QStringList &arguments);
@@ -39,6 +43,8 @@ public:
     int usageError(const QString &message) const;
 
     int port() const { return portNumber; }
+    // How long a port that another program holds is waited for.
+    int waitMs() const { return busyWaitMs; }
     OutputFormat format() const { return outputFormat; }
     QStringList positionalArguments() const { return parser.positionalArguments(); }
     QString value(const QString &option) const { return parser.value(option); }
@@ -46,13 +52,16 @@ public:
     const QString &name() const { return commandName; }
 
 private:
-    std::optional<QString> readPortAndFormat();
+    std::optional<QString> readPortAndWait();
+    std::optional<QString> readFormat();
     QString helpText() const;
 
     QCommandLineParser parser;
     QString commandName;
+    QString exitStatuses;
     bool hasFormat = false;
     int portNumber = 1;
+    int busyWaitMs = 0;
     OutputFormat outputFormat = OutputFormat::Text;
 };
 

@@ -8,15 +8,11 @@
 // program's exit status.
 namespace ExitStatus {
 constexpr int done = 0;
-constexpr int noReply = 1;   // the controller did not answer
+constexpr int noReply = 1;   // the controller did not answer with a status reply
 constexpr int usage = 2;     // bad command line; nothing was sent
 constexpr int portError = 3; // the port could not be opened (or written)
 constexpr int outputError = 4; // the output (a recording, a picture) could not be written
 } // namespace ExitStatus
-
-// A port found busy (the panel holding it for its own exchange) is tried
-// again for this long before it counts as a port error.
-constexpr int busyRetryMs = 1000;
 
 int statusCommand(const QStringList &arguments);
 int sendCommand(const QStringList &arguments);

@@ -3,6 +3,7 @@
 #include "commandline.h"
 #include "commands.h"
 #include "exchange.h"
+#include "outcome.h"
 #include "output.h"
 #include "portnames.h"
 
@@ -17,50 +18,46 @@ namespace {
 // A controller command is short; a longer one is a mistake on the command line.
 constexpr int maxCommandBytes = 32;
 
-// One exchange on the command line's port; the reply goes to stdout in the
-// asked format, a failure to stderr.
+// One exchange on the command line's port. A reply goes to stdout in the asked
+// format (no values unless it is a status reply); what went wrong, to stderr.
 int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
 {
     const QDateTime time = QDateTime::currentDateTime();
-    const ExchangeResult result = serialExchange(line.port(), command, {}, busyRetryMs);
-    const QString port = portNameFor(line.port());
-    switch (result.status) {
-    case ExchangeResult::Replied: {
+    const ExchangeResult result = serialExchange(line.port(), command, {}, line.waitMs());
+    if (result.status == ExchangeResult::Replied) {
         const QByteArray text = formatReply(line.format(), time, result);
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        return ExitStatus::done;
+        std::fflush(stdout);
     }
-    case ExchangeResult::NoReply:
-        printError(port + QStringLiteral(": no reply within 1000 ms"));
-        return ExitStatus::noReply;
-    case ExchangeResult::OpenFailed:
-        printError(port + QStringLiteral(": the port could not be opened: ") + result.error);
-        return ExitStatus::portError;
-    case ExchangeResult::WriteFailed:
-        printError(port + QStringLiteral(": the command could not be written: ") + result.error);
-        return ExitStatus::portError;
-    }
-    return ExitStatus::portError;
+    const QString problem = problemOf(portNameFor(line.port()), result);
+    if (!problem.isEmpty())
+        printError(problem);
+    return exitStatusOf(result);
 }
 
 // Why a command given on the command line may not go on the line, or nothing.
-QString refusalOf(const QByteArray &command)
+// The argument's bytes came decoded from the locale's encoding: a byte beyond
+// ASCII shows as a character beyond it (U+FFFD where it was not valid), so
+// checking the characters checks the bytes.
+QString refusalOf(const QString &command)
 {
     if (command.isEmpty())
         return QStringLiteral("the command is empty");
+    if (command.contains('\r') || command.contains('\n'))
+        return QStringLiteral("the command holds a carriage return or a line feed "
+                              "(tavctl ends it with a carriage return itself)");
+    for (const QChar c : command) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("the command holds the control byte 0x%1")
+                .arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        if (c.unicode() > 0x7f)
+            return QStringLiteral("the command holds a byte that is not ASCII; only printable "
+                                  "ASCII is sent");
+    }
     if (command.size() > maxCommandBytes)
         return QStringLiteral("the command has %1 bytes; at most %2 are sent")
             .arg(command.size())
             .arg(maxCommandBytes);
-    if (command.contains('\r') || command.contains('\n'))
-        return QStringLiteral("the command holds a carriage return or a line feed "
-                              "(tavctl ends it with a carriage return itself)");
-    for (const char c : command) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f)
-            return QStringLiteral("the command holds the control byte 0x%1")
-                .arg(byte, 2, 16, QLatin1Char('0'));
-    }
     return QString();
 }
 
@@ -110,11 +107,11 @@ int sendCommand(const QStringList &arguments)
         return *status;
     if (line.positionalArguments().size() != 1)
         return line.usageError(QStringLiteral("takes one COMMAND"));
-    const QByteArray command = line.positionalArguments().first().toLocal8Bit();
+    const QString command = line.positionalArguments().first();
     const QString refusal = refusalOf(command);
     if (!refusal.isEmpty())
         return line.usageError(refusal + QStringLiteral("; nothing was sent"));
-    return exchangeAndPrint(line, command + '\r');
+    return exchangeAndPrint(line, command.toLatin1() + '\r');
 }
 
 int motorCommand(const QStringList &arguments)

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -17,7 +18,12 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "  motor    move the panel: up, down, left or right\n"
                           "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
                           "  record   refresh at a fixed interval into a CSV file\n"
-                          "  plot     draw a recording as a PNG or SVG chart\n";
+                          "  plot     draw a recording as a PNG or SVG chart\n"
+                          "\n"
+                          "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
+                          "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
+                          "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
+                          "missing) or written; 4 the output could not be written.\n";
 
 // Drawing offscreen, the toolkit warns about what a picture written to a file
 // does without (no runtime folder, no display). plot reports its own errors,
@@ -32,6 +38,11 @@ void keepToolkitWarningsOff(QtMsgType type, const QMessageLogContext &, const QS
 
 int main(int argc, char *argv[])
 {
+#ifdef SIGXFSZ
+    // A file-size limit makes a write fail with EFBIG, which is reported like
+    // a full disk, rather than killing the program half way through a file.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     // Only plot draws; it needs no display.
     std::unique_ptr<QCoreApplication> application;
@@ -48,7 +59,8 @@ int main(int argc, char *argv[])
 
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     QTextStream out(stdout);
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
+        command == QLatin1String("--help-all")) {
         out << usage;
         return ExitStatus::done;
     }

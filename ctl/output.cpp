@@ -2,11 +2,13 @@
 // and the recording's CSV rows.
 #include "output.h"
 
+#include "outcome.h"
 #include "recording.h"
 #include "replyfields.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
+#include <QMap>
 
 #include <algorithm>
 
@@ -55,20 +57,34 @@ QByteArray asText(const DecodedReply &d)
     return (lines.join('\n') + '\n').toUtf8();
 }
 
-// The recording's columns as keys: the time and status as text, the thirteen
-// values as numbers; and the battery's state as a word.
+// A JSON string, escaped as the toolkit escapes it.
+QByteArray jsonString(const QString &text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+// The recording's columns as keys, in the same order as the toolkit's own
+// objects (sorted), indented as it indents them: the time and status as text,
+// the thirteen values as numbers written as in a recording (volts always with
+// their decimal), and the battery's state as a word. Without a measurement,
+// the values and the state are null.
 QByteArray asJson(const QDateTime &time, const ExchangeResult &result)
 {
+    const bool measured = hasMeasurement(result);
     const DecodedReply d = decodeReply(result.reply);
     const QStringList columns = QString::fromLatin1(recordingHeader).split(',');
     const QStringList values = recordingValues(d);
-    QJsonObject object;
-    object.insert(columns.first(), isoTime(time));
+    QMap<QString, QByteArray> members;
+    members.insert(columns.first(), jsonString(isoTime(time)));
     for (int i = 0; i < values.size(); ++i)
-        object.insert(columns.at(i + 1), values.at(i).toDouble());
-    object.insert(columns.last(), recordingStatus(result));
-    object.insert(QStringLiteral("batterie"), batteryState(d));
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+        members.insert(columns.at(i + 1), measured ? values.at(i).toLatin1() : "null");
+    members.insert(columns.last(), jsonString(recordingStatus(result)));
+    members.insert(QStringLiteral("batterie"), measured ? jsonString(batteryState(d)) : "null");
+    QByteArrayList lines;
+    for (auto member = members.cbegin(); member != members.cend(); ++member)
+        lines.append("    " + jsonString(member.key()) + ": " + member.value());
+    return "{\n" + lines.join(",\n") + "\n}\n";
 }
 
 } // namespace
@@ -82,18 +98,6 @@ QString batteryState(const DecodedReply &reply)
     if (isFlagSet(reply.pleine))
         return QStringLiteral("Pleine");
     return QStringLiteral("Indéterminé");
-}
-
-QString recordingStatus(const ExchangeResult &result)
-{
-    switch (result.status) {
-    case ExchangeResult::Replied:
-        return QStringLiteral("ok");
-    case ExchangeResult::NoReply:
-        return QStringLiteral("no reply");
-    default:
-        return result.error;
-    }
 }
 
 QString isoTime(const QDateTime &time)
@@ -130,7 +134,7 @@ QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result)
     // The values stand only in a row whose status is "ok"; other rows leave
     // them empty, so that a reader tells a gap from a zero.
     QStringList values = recordingValues(decodeReply(result.reply));
-    if (result.status != ExchangeResult::Replied)
+    if (!hasMeasurement(result))
         std::fill(values.begin(), values.end(), QString());
     QStringList fields{isoTime(time)};
     fields += values;
@@ -148,5 +152,5 @@ QByteArray formatReply(OutputFormat format, const QDateTime &time, const Exchang
     case OutputFormat::Text:
         break;
     }
-    return asText(decodeReply(result.reply));
+    return hasMeasurement(result) ? asText(decodeReply(result.reply)) : QByteArray();
 }

@@ -26,15 +26,12 @@ QString isoTime(const QDateTime &time);
 // flags 1 or 0.
 QStringList recordingValues(const DecodedReply &reply);
 
-// A row's status: "ok" when the controller answered, "no reply" when it did
-// not, otherwise the port's error text.
-QString recordingStatus(const ExchangeResult &result);
-
 // One row of a recording (see recording.h) for a refresh made at `time`,
-// ended by LF.
+// ended by LF; its values empty unless it measured.
 QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result);
 
 // A reply as `format` says; for CSV, the recording's header and one row.
+// Without a measurement: no text, JSON nulls, a CSV row without values.
 QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result);
 
 #endif // OUTPUT_H

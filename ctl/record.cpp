@@ -3,7 +3,9 @@
 #include "commandline.h"
 #include "commands.h"
 #include "exchange.h"
+#include "outcome.h"
 #include "output.h"
+#include "portnames.h"
 #include "recordingwriter.h"
 #include "stopsignals.h"
 
@@ -30,27 +32,29 @@ struct RecordSettings
 };
 
 // One line on a terminal's stderr, rewritten in place after every row: the
-// last values, the rows written and how many of them failed. Nothing when
-// stderr is not a terminal (a log file, a pipe).
+// last values, the rows written and how many of them failed. Only while the
+// recording runs in the terminal's foreground: nothing when stderr is a log
+// file or a pipe, nor from a background job, whose line would garble the
+// shell's prompt.
 class LiveStatus
 {
 public:
-    LiveStatus() : onTerminal(::isatty(STDERR_FILENO) == 1) {}
+    LiveStatus() = default;
     ~LiveStatus() { end(); }
     LiveStatus(const LiveStatus &) = delete;
     LiveStatus &operator=(const LiveStatus &) = delete;
 
     void update(const QDateTime &time, const ExchangeResult &result, int rows, int failures)
     {
-        if (!onTerminal)
+        if (!inForeground())
             return;
         QString text = QStringLiteral("%1 %2, %3 failed; %4 ")
                            .arg(rows)
                            .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                            .arg(failures)
                            .arg(time.toString(QStringLiteral("HH:mm:ss")));
-        text += result.status == ExchangeResult::Replied ? lastValues(decodeReply(result.reply))
-                                                         : recordingStatus(result);
+        text += hasMeasurement(result) ? lastValues(decodeReply(result.reply))
+                                       : recordingStatus(result);
         winsize size = {};
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
             text.truncate(size.ws_col - 1); // a line that wraps could not be rewritten
@@ -69,6 +73,12 @@ public:
     }
 
 private:
+    // Checked at every row: a job can be moved to the background and back.
+    static bool inForeground()
+    {
+        return ::isatty(STDERR_FILENO) == 1 && ::tcgetpgrp(STDERR_FILENO) == ::getpgrp();
+    }
+
     static QString lastValues(const DecodedReply &d)
     {
         const QStringList v = recordingValues(d);
@@ -79,7 +89,6 @@ private:
             .arg(v.at(11), v.at(12));
     }
 
-    bool onTerminal;
     bool shown = false;
 };
 
@@ -111,15 +120,67 @@ std::optional<int> readSettings(const CommandLine &line, RecordSettings &setting
     return std::nullopt;
 }
 
+// Tells on stderr, terminal or not, how the recording goes: one line when the
+// status changes (the first failure, each change of failure, measuring again),
+// and how many rows measured at the end. Its exit status: that of the last
+// failure when no row measured, otherwise done.
+class RecordReport
+{
+public:
+    RecordReport(const QString &portName, LiveStatus &liveStatus)
+        : port(portName), live(liveStatus)
+    {
+    }
+
+    void row(const ExchangeResult &result)
+    {
+        ++rows;
+        const bool measured = hasMeasurement(result);
+        if (!measured) {
+            ++failures;
+            lastFailure = exitStatusOf(result);
+        }
+        const QString status = recordingStatus(result);
+        if (status != lastStatus) {
+            live.end();
+            printError(measured ? QStringLiteral("record: %1: measuring again (row %2)")
+                                      .arg(port)
+                                      .arg(rows)
+                                : QStringLiteral("record: %1 (from row %2)")
+                                      .arg(problemOf(port, result))
+                                      .arg(rows));
+            lastStatus = status;
+        }
+    }
+
+    int end(const QString &output)
+    {
+        live.end();
+        printError(QStringLiteral("record: %1 %2 written to %3, %4 without a measurement")
+                       .arg(rows)
+                       .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"), output)
+                       .arg(failures));
+        return rows > 0 && failures == rows ? lastFailure : ExitStatus::done;
+    }
+
+    int rows = 0;
+    int failures = 0;
+
+private:
+    QString port;
+    LiveStatus &live;
+    QString lastStatus = QStringLiteral("ok");
+    int lastFailure = ExitStatus::done;
+};
+
 // Row k is due at start + k × interval. A refresh that ends late skips the
 // slots already past rather than bunching rows up, so the schedule never drifts.
-int record(int port, const RecordSettings &settings, RecordingWriter &writer)
+int record(const CommandLine &line, const RecordSettings &settings, RecordingWriter &writer)
 {
     const StopSignals stop;
     LiveStatus live;
+    RecordReport report(portNameFor(line.port()), live);
     const Clock::time_point start = Clock::now();
-    int rows = 0;
-    int failures = 0;
     while (!stop.received()) {
         // The list of the system's ports is retaken when a device comes or
         // goes, which the event loop delivers: a long recording sees an
@@ -127,21 +188,23 @@ int record(int port, const RecordSettings &settings, RecordingWriter &writer)
         QCoreApplication::processEvents();
         const QDateTime time = QDateTime::currentDateTime();
         const ExchangeResult result =
-            serialExchange(port, QByteArrayLiteral("R\r"), {}, busyRetryMs);
+            serialExchange(line.port(), QByteArrayLiteral("R\r"), {}, line.waitMs());
         if (!writer.append(recordingRow(time, result))) {
             live.end();
-            printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.error()));
-            return ExitStatus::usage;
+            printError(QStringLiteral("record: %1: a row could not be written: %2; the file "
+                                      "ends with its last whole row")
+                           .arg(settings.output, writer.error()));
+            report.end(settings.output);
+            return ExitStatus::outputError;
         }
-        ++rows;
-        failures += result.status == ExchangeResult::Replied ? 0 : 1;
-        live.update(time, result, rows, failures);
-        if (rows == settings.count)
+        report.row(result);
+        live.update(time, result, report.rows, report.failures);
+        if (report.rows == settings.count)
             break;
         const auto nextSlot = (Clock::now() - start) / settings.interval + 1;
         stop.waitUntil(start + nextSlot * settings.interval);
     }
-    return ExitStatus::done;
+    return report.end(settings.output);
 }
 
 } // namespace
@@ -161,20 +224,35 @@ int recordCommand(const QStringList &arguments)
     line.addOption({QStringLiteral("output"),
                     QStringLiteral("The recording to write, or to append to if it is one."),
                     QStringLiteral("FILE.csv")});
+    line.setExitStatuses(QStringLiteral(
+        "On stderr, terminal or not: one line when the status of the rows changes\n"
+        "(the first failure, each change of failure, measuring again), and at the\n"
+        "end how many rows were written and how many of them have no measurement.\n"
+        "\n"
+        "Exit status: 0 done, the count reached or stopped by SIGINT or SIGTERM,\n"
+        "with at least one row measured; 1 or 3 when no row measured, as the last\n"
+        "failure was (1 no status reply, 3 the port); 2 usage error, or a file\n"
+        "that is not a recording or that another process is recording to (left\n"
+        "untouched); 4 the recording could not be written (its last whole row\n"
+        "stays its end).\n"));
     if (const auto status = line.parse(arguments))
         return *status;
     RecordSettings settings;
     if (const auto status = readSettings(line, settings))
         return *status;
     RecordingWriter writer(settings.output);
-    const RecordingWriter::Opened opened = writer.open();
-    if (opened != RecordingWriter::Opened::Ready) {
-        const QString untouched = opened == RecordingWriter::Opened::Foreign
-                                      ? QStringLiteral("; left untouched")
-                                      : QString();
-        return line.usageError(settings.output + QStringLiteral(": ") + writer.error() + untouched);
+    switch (writer.open()) {
+    case RecordingWriter::Opened::Ready:
+        break;
+    case RecordingWriter::Opened::Failed:
+        printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.error()));
+        return ExitStatus::outputError;
+    case RecordingWriter::Opened::Foreign:
+    case RecordingWriter::Opened::Locked:
+        return line.usageError(settings.output + QStringLiteral(": ") + writer.error() +
+                               QStringLiteral("; left untouched"));
     }
     if (!writer.notice().isEmpty())
         printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.notice()));
-    return record(line.port(), settings, writer);
+    return record(line, settings, writer);
 }

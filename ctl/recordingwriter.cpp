@@ -61,6 +61,9 @@ RecordingWriter::Opened RecordingWriter::open()
         why = QStringLiteral("not a regular file");
         return Opened::Failed;
     }
+    if (!lock())
+        return why.isEmpty() ? failed() : Opened::Locked;
+    wholeSize = status.st_size;
     if (status.st_size == 0)
         return startNew(!existed);
     const Opened header = checkHeader(status.st_size);
@@ -71,9 +74,32 @@ RecordingWriter::Opened RecordingWriter::open()
 
 bool RecordingWriter::append(const QByteArray &row)
 {
-    if (writeWhole(row) && ::fsync(fd) == 0)
+    if (writeWhole(row) && ::fsync(fd) == 0) {
+        wholeSize += row.size();
         return true;
+    }
     why = systemError();
+    if (::ftruncate(fd, wholeSize) == 0)
+        ::fsync(fd);
+    return false;
+}
+
+// A second recorder on the same file would interleave its rows with this
+// one's: the whole file is locked for the run, and one that another process
+// holds is refused, naming it. False with error() set when it is held; false
+// with errno set when locking failed otherwise.
+bool RecordingWriter::lock()
+{
+    struct flock whole = {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_SETLK, &whole) == 0)
+        return true;
+    if (errno != EACCES && errno != EAGAIN)
+        return false;
+    const bool known = ::fcntl(fd, F_GETLK, &whole) == 0 && whole.l_type != F_UNLCK;
+    why = QStringLiteral("another process is recording to it") +
+          (known ? QStringLiteral(" (PID %1)").arg(whole.l_pid) : QString());
     return false;
 }
 
@@ -117,6 +143,7 @@ bool RecordingWriter::dropTornRow(qint64 size)
             return true;
         if (::ftruncate(fd, keep) != 0 || ::fsync(fd) != 0)
             return false;
+        wholeSize = keep;
         note = QStringLiteral("dropped a partial last row (%1 bytes without an end of line) "
                               "before appending")
                    .arg(size - keep);
