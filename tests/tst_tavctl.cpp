@@ -12,6 +12,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,12 +46,35 @@ QList<QStringList> rowsOf(const QByteArray &content)
     return whole.match(QString::fromUtf8(content)).hasMatch() ? rows : QList<QStringList>();
 }
 
+// Whether any of the devices behind some links was opened since the watch began.
+class OpenWatch
+{
+public:
+    explicit OpenWatch(const QStringList &links) : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        for (const QString &link : links)
+            inotify_add_watch(fd, qPrintable(link), IN_OPEN);
+    }
+    ~OpenWatch() { ::close(fd); }
+    bool opened() const
+    {
+        char events[4096];
+        return ::read(fd, events, sizeof events) > 0;
+    }
+
+private:
+    int fd;
+};
+
 // A folder of ports: COM1 answers every command with the worked example, COM2
-// never answers, COM3 does not exist.
+// never answers, COM3 does not exist, COM4 answers the worked example cut
+// short of its last byte.
 struct Line
 {
     SerialFolder folder;
     PtyController com1{folder.pathOf(1), {{0, workedExampleReply()}}}, com2{folder.pathOf(2)};
+    PtyController com4{folder.pathOf(4), {{0, workedExampleReply().left(66)}}};
+    OpenWatch watch{{folder.pathOf(1), folder.pathOf(2), folder.pathOf(4)}};
     const QString csv = QFileInfo(folder.pathOf(1)).path() + "/recording.csv";
 };
 
@@ -83,9 +108,13 @@ private slots:
         Line line;
         const auto [code, out, err] = tavctl(columns.mid(3));
         QCOMPARE(code, status);
-        QCOMPARE((line.com1.commands() + line.com2.commands()).join(), columns.at(1).toUtf8());
-        if (status != 0) // one line that says why, nothing on stdout
-            QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 && out.isEmpty(), err);
+        const QByteArray sent = columns.at(1).toUtf8();
+        QCOMPARE((line.com1.commands() + line.com2.commands() + line.com4.commands()).join(), sent);
+        QCOMPARE(line.watch.opened(), !sent.isEmpty()); // nothing sent: no port even opened
+        if (status != 0) // one line that says why, and only a reply on stdout
+            QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 &&
+                         out.isEmpty() == (printed == "-"),
+                     err);
         QSerialPort missing(serialDeviceFor("COM3"));
         if (status == 3 && !missing.open(QIODevice::ReadWrite)) // with the toolkit's own text
             QVERIFY2(err.contains(missing.errorString().toUtf8()), err);
@@ -95,30 +124,110 @@ private slots:
                      QString::fromUtf8(contentOf(QFINDTESTDATA("data/" + printed))));
     }
 
-    // Where several battery flags are set, the window's precedence: charging, empty, full.
+    // Every help option of every command prints its help and does nothing else.
+    void helpNeverActs()
+    {
+        Line line;
+        const QString plot = "plot " + line.csv + " --output " + line.csv + ".png";
+        for (const QString &command : {QString("status"), QString("send R"), QString("motor up"),
+                                       QString("light all 5"), "record --output " + line.csv, plot})
+            for (const char *help : {"-h", "--help", "--help-all"}) {
+                const auto [code, out, err] = tavctl(command.split(' ') << help);
+                QVERIFY2(code == 0 && err.isEmpty() &&
+                             out.startsWith("Usage: tavctl " + command.section(' ', 0, 0).toUtf8()),
+                         qPrintable(command + ' ' + help));
+            }
+        QVERIFY(!line.watch.opened() && !QFile::exists(line.csv));
+    }
+
+    // Only a reply of the status reply's shape is a measurement; any other is
+    // "bad reply", its bytes shown escaped on stderr, at most 80 of them.
+    void onlyAStatusReplyMeasures_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("measured");
+        QTest::addColumn<QByteArray>("message"); // after "tavctl: COM1: ", when given
+        const QByteArray example = workedExampleReply();
+        const auto row = [](const char *name, const QByteArray &reply, bool measured,
+                            const QByteArray &message = {}) {
+            QTest::newRow(name) << reply << measured << message;
+        };
+        row("blank padding, bytes past 67", withBytesAt(example, 5, " 45"), true);
+        row("signs", withBytesAt(withBytesAt(example, 2, "+12"), 34, " -5"), true);
+        row("escaped", QByteArray("S:12\"\\\0\r\n", 9), false,
+            "the reply is not a status reply: 9 bytes, \"S:12\\\"\\\\\\x00\\r\\n\"");
+        row("67 bytes less one", example.left(66), false);
+        row("NUL cuts a number", withBytesAt(example, 30, QByteArray(1, 0)), false);
+        row("blank after a number", withBytesAt(example, 64, "45 "), false);
+        row("tab before a number", withBytesAt(example, 61, "\t90"), false);
+        row("sign alone", withBytesAt(example, 28, "  -"), false);
+        row("NUL in a flag", withBytesAt(example, 40, QByteArray(1, 0)), false);
+        row("noise", QByteArray(1000, 'x'), false,
+            "the reply is not a status reply: 1000 bytes, the first 80 \"" + QByteArray(80, 'x') +
+                '"');
+    }
+    void onlyAStatusReplyMeasures()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, measured);
+        QFETCH(QByteArray, message);
+        Line line;
+        line.com1.answerWith({{0, reply}});
+        const auto [code, out, err] = tavctl({"status", "--format", "csv"});
+        QCOMPARE(code, measured ? 0 : 1);
+        QVERIFY2(out.endsWith(measured ? ",ok\n" : QByteArray(14, ',') + "bad reply\n"), out);
+        if (!message.isEmpty())
+            QCOMPARE(err, "tavctl: COM1: " + message + '\n');
+    }
+
+    // Where several battery flags are set, the window's precedence: charging,
+    // empty, full; and whole volts keep their decimal in JSON.
     void batteryStateAsAWord()
     {
         Line line;
         for (const auto &[flags, word] :
              {std::pair{"000000", "Indéterminé"}, {"000101", "Vide"}, {"010101", "En charge"}}) {
-            line.com1.answerWith({{0, withBytesAt(workedExampleReply(), 37, flags)}});
-            const QByteArray out = std::get<1>(tavctl({"status"}));
-            QVERIFY2(out.contains("Etat Batterie : " + QByteArray(word) + '\n'), out);
+            line.com1.answerWith(
+                {{0, withBytesAt(withBytesAt(workedExampleReply(), 37, flags), 25, "130")}});
+            const QByteArray out = std::get<1>(tavctl({"status", "--format", "json"}));
+            QVERIFY2(out.contains("\"batterie\": \"" + QByteArray(word) + '"') &&
+                         out.contains("\"vpan_V\": 13.0\n"),
+                     out);
         }
     }
 
-    void busyPortIsWaitedFor()
+    // A port another program holds is waited for, by default longer than the
+    // panel's longest exchange, then named busy with its holder; a port the
+    // user may not open is not waited for, and points to the dialout group.
+    void aPortThatCannotBeOpenedSaysWhy()
     {
         Line line;
         QProcess holder, status;
         holder.start(TAV_PORT_HOLDER, {serialDeviceFor("COM1")});
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
+        const auto [code, out, err] = tavctl({"status", "--wait", "0.1"});
+        QCOMPARE(err, QString("tavctl: COM1 is busy: another program is using it (PID %1)\n")
+                          .arg(holder.processId())
+                          .toUtf8());
+        QCOMPARE(code, 3);
         status.start(TAVCTL, {"status"});
-        QTest::qWait(500);
+        QTest::qWait(2000);
         QVERIFY(line.com1.commands().isEmpty());
-        holder.closeWriteChannel(); // the holder lets go, well within the second
+        holder.closeWriteChannel(); // the holder lets go, well within the wait
         QVERIFY(status.waitForFinished(5000) && status.exitCode() == 0);
         QCOMPARE(line.com1.commands(), QByteArrayList{"R\r"});
+
+        QFile::setPermissions(QFileInfo(line.folder.pathOf(1)).canonicalFilePath(), {});
+        QElapsedTimer clock;
+        clock.start();
+        if (geteuid() == 0) // root opens anything unless it gives up the capability to
+            status.start("setpriv", {"--bounding-set=-dac_override,-dac_read_search", TAVCTL,
+                                     "status"});
+        else
+            status.start(TAVCTL, {"status"});
+        QVERIFY(status.waitForFinished(5000) && status.exitCode() == 3 && clock.elapsed() < 1000);
+        QVERIFY(status.readAllStandardError().contains("COM1: permission denied; add the user to "
+                                                       "the dialout group"));
     }
 
     // A recording is appended to, less a torn last row (a power cut mid-write);
@@ -129,11 +238,12 @@ private slots:
         QVERIFY(QFile::copy(QFINDTESTDATA("data/tavctl-torn.csv"), line.csv));
         const auto [code, out, err] = tavctl({"record", "--count", "1", "--output", line.csv});
         QVERIFY2(code == 0 && err.contains("partial"), err);
-        // A row without an answer holds its status and no values.
-        for (const char *port : {"2", "3"})
+        // A row without an answer holds its status and no values; a run
+        // where no row measured ends as its last failure.
+        for (const auto &[port, status] : {std::pair{"2", 1}, {"3", 3}})
             QCOMPARE(std::get<0>(
                          tavctl({"record", "--port", port, "--count", "1", "--output", line.csv})),
-                     0);
+                     status);
         const QList<QStringList> rows = rowsOf(contentOf(line.csv));
         QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[2].mid(1).join(','), QString(13, ',') + "no reply");
@@ -166,11 +276,66 @@ private slots:
         QProcess record;
         record.start(TAVCTL, {"record", "--interval", "30", "--output", line.csv});
         QTRY_COMPARE_WITH_TIMEOUT(line.com1.commands().size(), 1, 10000);
+        if (replyAfterMs == 0) { // a second recorder on the file is refused, naming the first
+            const auto [code, out, err] = tavctl({"record", "--output", line.csv});
+            QVERIFY2(code == 2 && err.contains(QString("(PID %1)").arg(record.processId()).toUtf8()),
+                     err);
+        }
         QTest::qWait(replyAfterMs > 0 ? 100 : 500); // within the exchange, or after it
         ::kill(pid_t(record.processId()), signal);
         QVERIFY(record.waitForFinished(3000));
         QCOMPARE(record.exitStatus() == QProcess::NormalExit ? record.exitCode() : -1, 0);
         QCOMPARE(rowsOf(contentOf(line.csv)).value(0).mid(14), QStringList{"ok"});
+    }
+
+    // On stderr, terminal or not: the first failure, measuring again, and a summary.
+    void recordTellsEachChangeOfStatus()
+    {
+        Line line;
+        QProcess record;
+        record.start(TAVCTL, {"record", "--port", "5", "--interval", "0.6", "--count", "3",
+                              "--output", line.csv});
+        QTRY_COMPARE_WITH_TIMEOUT(contentOf(line.csv).count('\n'), 2, 5000);
+        PtyController com5(line.folder.pathOf(5), {{0, workedExampleReply()}});
+        QVERIFY(record.waitForFinished(10000));
+        QCOMPARE(record.exitCode(), 0);
+        QCOMPARE(QString(record.readAllStandardError()),
+                 "tavctl: record: COM5: the port could not be opened: No such file or directory "
+                 "(from row 1)\ntavctl: record: COM5: measuring again (row 2)\n"
+                 "tavctl: record: 3 rows written to " + line.csv + ", 1 without a measurement\n");
+    }
+
+    // The live line shows on a terminal only while the recording runs in its foreground.
+    void liveLineOnlyInTheForeground()
+    {
+        Line line;
+        const QString record = QString("%1 record --count 1 --output %2").arg(TAVCTL, line.csv);
+        for (const auto &[shell, shown] :
+             {std::pair{record, true}, std::pair{"set -m; " + record + " & wait", false}}) {
+            QProcess terminal;
+            terminal.start("script", {"-qec", "sh -c '" + shell + "'", "/dev/null"});
+            QVERIFY(terminal.waitForFinished(10000));
+            QCOMPARE(terminal.readAllStandardOutput().contains("\r\033[K1 row"), shown);
+        }
+    }
+
+    // A row that could not be written whole is cut off again: the file still
+    // ends with its last whole row.
+    void recordStopsAtAFileThatCannotGrow()
+    {
+        Line line;
+        const QByteArray before = QByteArray(recordingHeader) + "\n2026-12-07T10:00:00.000+01:00" +
+                                  QByteArray(14, ',') + "no reply\n";
+        QFile file(line.csv);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        file.close();
+        QProcess record;
+        record.start("prlimit", {QString("--fsize=%1").arg(before.size() + 40), TAVCTL, "record",
+                                 "--count", "2", "--output", line.csv});
+        QVERIFY(record.waitForFinished(10000));
+        QCOMPARE(record.exitCode(), 4);
+        QVERIFY(record.readAllStandardError().contains(": File too large;"));
+        QCOMPARE(contentOf(line.csv), before);
     }
 
     // Row k at start + k × interval, without drift; killed mid-run, every row whole.
