@@ -1,16 +1,23 @@
-// Fuzz target: the readers of a reply's fields, the ones the decoder uses, on
-// any bytes. Beyond surviving, every read must keep the fields' rules.
+// Fuzz target: the readers of a reply's fields, the ones the decoder uses, and
+// the check of a reply's shape, on any bytes. Beyond surviving, every read must
+// keep the fields' rules, and the check must accept exactly the replies whose
+// fields are all well formed, every reply the simulator makes among them.
+#include "decodedreply.h"
 #include "replyfields.h"
+#include "statusreply.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <regex>
 
 namespace {
 
-// The last field read from a status reply ends at this length.
-constexpr int statusReplyLength = 67;
+const int numericPositions[] = {2, 5, 8, 11, 25, 28, 31, 34, 61, 64};
+const int flagPositions[] = {37, 39, 41};
 
 void require(bool holds, const char *property, int position)
 {
@@ -59,6 +66,60 @@ void checkPrefix(const QByteArray &reply, const QByteArray &prefix, int position
                 "flag field depends on bytes past 67", position);
 }
 
+// A number as a controller sends it, right-aligned in its three bytes: blanks,
+// an optional sign, digits.
+bool isWellFormedNumber(const QByteArray &reply, int position)
+{
+    static const std::regex number("^ *[+-]?[0-9]+$");
+    return std::regex_match(std::string(reply.constData() + position, numericFieldWidth), number);
+}
+
+bool sameValues(const DecodedReply &a, const DecodedReply &b)
+{
+    return a.lumEst == b.lumEst && a.lumOuest == b.lumOuest && a.lumNord == b.lumNord &&
+           a.lumSud == b.lumSud && a.vpan == b.vpan && a.vbat == b.vbat && a.ipan == b.ipan &&
+           a.ibat == b.ibat && a.azimut == b.azimut && a.elevation == b.elevation &&
+           isFlagSet(a.charge) == isFlagSet(b.charge) &&
+           isFlagSet(a.pleine) == isFlagSet(b.pleine) && isFlagSet(a.vide) == isFlagSet(b.vide);
+}
+
+// The check accepts a reply exactly when it is long enough, every number is
+// well formed and no flag holds a NUL; what it accepts decodes as the same
+// values written by the simulator would.
+void checkShape(const QByteArray &reply)
+{
+    const bool wellFormed =
+        reply.size() >= statusReplyLength &&
+        std::all_of(std::begin(numericPositions), std::end(numericPositions),
+                    [&](int at) { return isWellFormedNumber(reply, at); }) &&
+        std::none_of(std::begin(flagPositions), std::end(flagPositions),
+                     [&](int at) { return reply[at] == '\0' || reply[at + 1] == '\0'; });
+    require(isStatusReply(reply) == wellFormed, "shape check differs from well-formed fields", 0);
+    if (!wellFormed)
+        return;
+    const DecodedReply values = decodeReply(reply);
+    const StatusValues v{values.lumEst,           values.lumOuest,
+                         values.lumNord,          values.lumSud,
+                         values.vpan,             values.vbat,
+                         values.ipan,             values.ibat,
+                         isFlagSet(values.charge), isFlagSet(values.pleine),
+                         isFlagSet(values.vide),  values.azimut,
+                         values.elevation};
+    require(sameValues(values, decodeReply(QByteArray::fromStdString(encodeStatus(v)))),
+            "an accepted reply reads otherwise than the same values well written", 0);
+}
+
+// The simulator's reply for values taken from the input is always accepted.
+void checkSimulatorReply(const uint8_t *data, size_t size)
+{
+    int16_t n[10] = {};
+    std::memcpy(n, data, std::min(size, sizeof n));
+    const bool flag = size > sizeof n && data[sizeof n] % 2;
+    const StatusValues v{n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], flag, !flag, flag, n[8], n[9]};
+    require(isStatusReply(QByteArray::fromStdString(encodeStatus(v))),
+            "a reply of the simulator refused", 0);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -76,5 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (reply.size() > statusReplyLength)
             checkPrefix(reply, prefix, position);
     }
+    checkShape(reply);
+    checkSimulatorReply(data, size);
     return 0;
 }
