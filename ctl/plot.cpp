@@ -14,15 +14,18 @@
 #include <QSvgGenerator>
 #include <QTextStream>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace {
 
 const QSize smallestSize(640, 480);
 const QSize largestSize(10000, 10000);
 
-int failure(const QString &message)
+int failure(const QString &message, int status = ExitStatus::usage)
 {
     QTextStream(stderr) << "tavctl plot: " << message << "\n";
-    return ExitStatus::usage;
+    return status;
 }
 
 // "WIDTHxHEIGHT" within the sizes allowed; an invalid size otherwise.
@@ -76,6 +79,45 @@ QByteArray svg(const QVector<RecordingRow> &rows, const QString &source, const Q
     return document;
 }
 
+// Writes all the bytes to the descriptor, going on after an interrupted or a
+// short write. False on an error, errno saying which.
+bool writeAll(int descriptor, const QByteArray &bytes)
+{
+    const char *next = bytes.constData();
+    size_t left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(descriptor, next, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO; // no progress and no reason: never retried forever
+            return false;
+        }
+        next += written;
+        left -= size_t(written);
+    }
+    return true;
+}
+
+// Replaces the output with the picture, or leaves it exactly as it was: the
+// bytes go to a temporary file beside it, renamed over it only once they are
+// all on the disk (a full disk fails a write or the sync, never the rename).
+// Returns why it failed, or an empty string. The toolkit's buffered write is
+// not used: it reports a short write as a success.
+QString save(const QString &output, const QByteArray &picture)
+{
+    QSaveFile saved(output);
+    if (!saved.open(QIODevice::WriteOnly))
+        return saved.errorString();
+    // Not committed, the temporary file is removed with `saved`.
+    if (!writeAll(saved.handle(), picture) || ::fsync(saved.handle()) != 0)
+        return qt_error_string(errno);
+    if (!saved.commit())
+        return saved.errorString();
+    return QString();
+}
+
 int plot(const QString &input, const QString &output, const QSize &size)
 {
     QFile file(input);
@@ -93,11 +135,11 @@ int plot(const QString &input, const QString &output, const QSize &size)
     const bool asSvg = output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
     const QByteArray picture =
         asSvg ? svg(reading.rows, source, size) : png(reading.rows, source, size);
-    // Written whole or not at all: an existing picture survives a failure.
-    QSaveFile saved(output);
-    if (picture.isEmpty() || !saved.open(QIODevice::WriteOnly) || saved.write(picture) < 0 ||
-        !saved.commit())
-        return failure(QStringLiteral("cannot write %1: %2").arg(output, saved.errorString()));
+    const QString wrong = picture.isEmpty() ? QStringLiteral("the picture could not be drawn")
+                                            : save(output, picture);
+    if (!wrong.isEmpty())
+        return failure(QStringLiteral("cannot write %1: %2").arg(output, wrong),
+                       ExitStatus::outputError);
     return ExitStatus::done;
 }
 

@@ -10,10 +10,17 @@ class TestPlot : public QObject
     QTemporaryDir dir;
     QByteArray errors;
 
-    int plot(const QString &recording, const QStringList &options)
+    // Runs tavctl plot with its files limited to so many blocks of 512 bytes
+    // (dash's ulimit -f), SIGXFSZ ignored: a write past the limit fails as on a
+    // full disk.
+    int plot(const QString &recording, const QStringList &options,
+             const QString &fileSizeLimit = "unlimited")
     {
+        const QString limited = "trap '' XFSZ; ulimit -f %1; LC_ALL=C.UTF-8 exec \"$0\" \"$@\"";
         QProcess tavctl;
-        tavctl.start(TAV_CTL, QStringList{"plot", TAV_RECORDINGS "/" + recording} + options);
+        tavctl.start("sh", QStringList{"-c", limited.arg(fileSizeLimit), TAV_CTL, "plot",
+                                       TAV_RECORDINGS "/" + recording} +
+                               options);
         tavctl.waitForFinished(60000);
         errors = tavctl.readAllStandardError();
         return tavctl.exitStatus() == QProcess::NormalExit ? tavctl.exitCode() : -1;
@@ -57,6 +64,45 @@ private slots:
         QVERIFY(xml.readNextStartElement() && xml.attributes().value("height") == "900");
         while (!xml.atEnd())
             QVERIFY2(xml.readNext() != QXmlStreamReader::Invalid, qPrintable(xml.errorString()));
+    }
+    // A picture is replaced only by a whole one: a failure leaves the old one
+    // exactly as it was and nothing else in its folder.
+    void writesAWholePictureOrNothing_data()
+    {
+        QTest::addColumn<QString>("recording");
+        QTest::addColumn<QString>("picture"); // in a folder holding an old day.png or day.svg
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("fileSizeLimit");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString day = "no-row-at-10-05.csv";
+        QTest::newRow("png, disk full")
+            << day << "day.png" << QStringList() << "1" << 4 << "day.png: File too large\n";
+        QTest::newRow("svg, disk full")
+            << day << "day.svg" << QStringList() << "1" << 4 << "day.svg: File too large\n";
+        QTest::newRow("no such folder") << day << "new/day.png" << QStringList() << "unlimited" << 4
+                                        << "new/day.png: No such file or directory\n";
+    }
+    void writesAWholePictureOrNothing()
+    {
+        QFETCH(QString, recording);
+        QFETCH(QString, picture);
+        QFETCH(QStringList, options);
+        QFETCH(QString, fileSizeLimit);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QTemporaryDir folder;
+        QFile old(folder.filePath(QFileInfo(picture).fileName()));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QCOMPARE(
+            plot(recording, QStringList{"-o", folder.filePath(picture)} + options, fileSizeLimit),
+            status);
+        QVERIFY2(errors.contains(message.toUtf8()), errors);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll() == "old", status != 0 || !options.isEmpty()); // drawn, but for help
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QFileInfo(old).fileName()});
     }
     void refusesWhatIsNotARecordingNamingTheLine_data()
     {
