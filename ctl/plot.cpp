@@ -15,6 +15,7 @@
 #include <QTextStream>
 
 #include <cerrno>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -22,9 +23,14 @@ namespace {
 const QSize smallestSize(640, 480);
 const QSize largestSize(10000, 10000);
 
-int failure(const QString &message, int status = ExitStatus::usage)
+void say(const QString &message)
 {
     QTextStream(stderr) << "tavctl plot: " << message << "\n";
+}
+
+int failure(const QString &message, int status = ExitStatus::usage)
+{
+    say(message);
     return status;
 }
 
@@ -118,23 +124,38 @@ QString save(const QString &output, const QByteArray &picture)
     return QString();
 }
 
-int plot(const QString &input, const QString &output, const QSize &size)
+// Reads the recording's rows to draw. When there is nothing to draw, says why
+// on stderr and returns the exit status.
+std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
 {
     QFile file(input);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (file.error() != QFileDevice::NoError)
         return failure(QStringLiteral("cannot read %1: %2").arg(input, file.errorString()));
-    const RecordingReading reading = readRecording(file.readAll());
+    const RecordingReading reading = readRecording(bytes);
     if (reading.failed())
         return failure(QStringLiteral("%1 is not a recording: line %2: %3")
                            .arg(input)
                            .arg(reading.errorLine)
                            .arg(reading.error));
+    if (reading.leftOutLine != 0)
+        say(QStringLiteral("%1: line %2 has no line feed at its end (a row cut short): left out")
+                .arg(input)
+                .arg(reading.leftOutLine));
     if (reading.rows.isEmpty())
         return failure(QStringLiteral("%1 holds no rows to draw").arg(input));
+    rows = reading.rows;
+    return std::nullopt;
+}
+
+int plot(const QString &input, const QString &output, const QSize &size)
+{
+    QVector<RecordingRow> rows;
+    if (const std::optional<int> refusal = readRows(input, rows))
+        return *refusal;
     const QString source = QFileInfo(input).fileName();
     const bool asSvg = output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
-    const QByteArray picture =
-        asSvg ? svg(reading.rows, source, size) : png(reading.rows, source, size);
+    const QByteArray picture = asSvg ? svg(rows, source, size) : png(rows, source, size);
     const QString wrong = picture.isEmpty() ? QStringLiteral("the picture could not be drawn")
                                             : save(output, picture);
     if (!wrong.isEmpty())
