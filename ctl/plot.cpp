@@ -14,6 +14,7 @@
 #include <QSvgGenerator>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <unistd.h>
@@ -124,6 +125,20 @@ QString save(const QString &output, const QByteArray &picture)
     return QString();
 }
 
+// Why the rows give nothing to draw (none, or gaps alone, which would leave the
+// chart without a line or a scale), or an empty string.
+QString nothingToDraw(const QVector<RecordingRow> &rows)
+{
+    if (rows.isEmpty())
+        return QStringLiteral("holds no rows to draw");
+    if (std::any_of(rows.cbegin(), rows.cend(),
+                    [](const RecordingRow &row) { return !row.isGap(); }))
+        return QString();
+    return rows.size() == 1
+               ? QStringLiteral("holds 1 row, without a measurement")
+               : QStringLiteral("holds %1 rows, none with a measurement").arg(rows.size());
+}
+
 // Reads the recording's rows to draw. When there is nothing to draw, says why
 // on stderr and returns the exit status.
 std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
@@ -142,8 +157,9 @@ std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
         say(QStringLiteral("%1: line %2 has no line feed at its end (a row cut short): left out")
                 .arg(input)
                 .arg(reading.leftOutLine));
-    if (reading.rows.isEmpty())
-        return failure(QStringLiteral("%1 holds no rows to draw").arg(input));
+    const QString nothing = nothingToDraw(reading.rows);
+    if (!nothing.isEmpty())
+        return failure(input + QLatin1Char(' ') + nothing);
     rows = reading.rows;
     return std::nullopt;
 }

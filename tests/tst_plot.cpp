@@ -82,6 +82,9 @@ private slots:
             << day << "day.svg" << QStringList() << "1" << 4 << "day.svg: File too large\n";
         QTest::newRow("no such folder") << day << "new/day.png" << QStringList() << "unlimited" << 4
                                         << "new/day.png: No such file or directory\n";
+        QTest::newRow("gaps only") << "gaps-only.csv"
+                                   << "day.png" << QStringList() << "unlimited" << 2
+                                   << "gaps-only.csv holds 3 rows, none with a measurement\n";
         QTest::newRow("last row torn")
             << "torn-last-row.csv"
             << "day.png" << QStringList() << "unlimited" << 0 << "torn-last-row.csv: line 5 has no";
