@@ -198,8 +198,11 @@ int plotCommand(const QStringList &arguments)
         QStringLiteral("The picture's size in pixels, from 640x480 to 10000x10000 (default "
                        "1200x900)."),
         QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1200x900"));
-    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Shows this help."));
+    // --help-all as well, as the toolkit's help option of the other commands
+    // offers it: any help option shows the help and does nothing else.
+    const QCommandLineOption helpOption(
+        {QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("help-all")},
+        QStringLiteral("Shows this help."));
     parser.addOptions({outputOption, sizeOption, helpOption});
     if (!parser.parse(arguments))
         return failure(parser.errorText());

@@ -85,6 +85,8 @@ private slots:
         QTest::newRow("gaps only") << "gaps-only.csv"
                                    << "day.png" << QStringList() << "unlimited" << 2
                                    << "gaps-only.csv holds 3 rows, none with a measurement\n";
+        QTest::newRow("help") << day << "day.png" << QStringList{"--help-all"} << "unlimited" << 0
+                              << "";
         QTest::newRow("last row torn")
             << "torn-last-row.csv"
             << "day.png" << QStringList() << "unlimited" << 0 << "torn-last-row.csv: line 5 has no";
