@@ -1,6 +1,7 @@
 // tavctl plot, run as a process on the recordings of recordings/: the
-// picture's size, its lines and the gaps that break them; and the refusal of
-// each file of recordings/refused/, named LINE-what.csv, naming its line.
+// picture's size, its lines and the gaps that break them; a picture replaced
+// whole or not at all, with the status and message of each outcome; and the
+// refusal of each file of recordings/refused/, named LINE-what.csv, naming its line.
 #include <QtTest>
 
 class TestPlot : public QObject
@@ -10,14 +11,15 @@ class TestPlot : public QObject
     QTemporaryDir dir;
     QByteArray errors;
 
-    // Runs tavctl plot with its files limited to so many blocks of 512 bytes
-    // (dash's ulimit -f), SIGXFSZ ignored: a write past the limit fails as on a
-    // full disk.
-    int plot(const QString &recording, const QStringList &options,
-             const QString &fileSizeLimit = "unlimited")
+    // Runs tavctl plot in a folder, its files limited to so many blocks of 512 bytes
+    // (dash's ulimit -f; 0: no limit) and SIGXFSZ ignored: a longer write fails as on a full disk.
+    int plot(const QString &recording, const QStringList &options, int fileSizeLimit = 0,
+             const QString &folder = ".")
     {
-        const QString limited = "trap '' XFSZ; ulimit -f %1; LC_ALL=C.UTF-8 exec \"$0\" \"$@\"";
+        const QString limited =
+            "trap '' XFSZ; [ %1 = 0 ] || ulimit -f %1; LC_ALL=C.UTF-8 exec \"$0\" \"$@\"";
         QProcess tavctl;
+        tavctl.setWorkingDirectory(folder);
         tavctl.start("sh", QStringList{"-c", limited.arg(fileSizeLimit), TAV_CTL, "plot",
                                        TAV_RECORDINGS "/" + recording} +
                                options);
@@ -70,45 +72,37 @@ private slots:
     void writesAWholePictureOrNothing_data()
     {
         QTest::addColumn<QString>("recording");
-        QTest::addColumn<QString>("picture"); // in a folder holding an old day.png or day.svg
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("fileSizeLimit");
+        QTest::addColumn<QString>("options"); // the picture first, in a folder holding an old one
+        QTest::addColumn<int>("fileSizeLimit");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
         const QString day = "no-row-at-10-05.csv";
-        QTest::newRow("png, disk full")
-            << day << "day.png" << QStringList() << "1" << 4 << "day.png: File too large\n";
-        QTest::newRow("svg, disk full")
-            << day << "day.svg" << QStringList() << "1" << 4 << "day.svg: File too large\n";
-        QTest::newRow("no such folder") << day << "new/day.png" << QStringList() << "unlimited" << 4
-                                        << "new/day.png: No such file or directory\n";
-        QTest::newRow("gaps only") << "gaps-only.csv"
-                                   << "day.png" << QStringList() << "unlimited" << 2
-                                   << "gaps-only.csv holds 3 rows, none with a measurement\n";
-        QTest::newRow("help") << day << "day.png" << QStringList{"--help-all"} << "unlimited" << 0
-                              << "";
-        QTest::newRow("last row torn")
-            << "torn-last-row.csv"
-            << "day.png" << QStringList() << "unlimited" << 0 << "torn-last-row.csv: line 5 has no";
+        QTest::newRow("png, full") << day << "-o day.png" << 1 << 4 << "day.png: File too large";
+        QTest::newRow("svg, full") << day << "-o day.svg" << 1 << 4 << "day.svg: File too large";
+        QTest::newRow("no folder") << day << "-o new/day.png" << 0 << 4 << "day.png: No such file";
+        QTest::newRow("help") << day << "-o day.png --help-all" << 0 << 0 << "";
+        QTest::newRow("gaps only")
+            << "gaps-only.csv"
+            << "-o day.png" << 0 << 2 << "gaps-only.csv holds 3 rows, none with a measurement";
+        QTest::newRow("torn") << "torn-last-row.csv"
+                              << "-o day.png" << 0 << 0
+                              << "torn-last-row.csv: line 5 has no line feed";
     }
     void writesAWholePictureOrNothing()
     {
         QFETCH(QString, recording);
-        QFETCH(QString, picture);
-        QFETCH(QStringList, options);
-        QFETCH(QString, fileSizeLimit);
+        QFETCH(QString, options);
+        QFETCH(int, fileSizeLimit);
         QFETCH(int, status);
         QFETCH(QString, message);
         QTemporaryDir folder;
-        QFile old(folder.filePath(QFileInfo(picture).fileName()));
+        QFile old(folder.filePath(QFileInfo(options.section(' ', 1, 1)).fileName()));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
-        QCOMPARE(
-            plot(recording, QStringList{"-o", folder.filePath(picture)} + options, fileSizeLimit),
-            status);
+        QCOMPARE(plot(recording, options.split(' '), fileSizeLimit, folder.path()), status);
         QVERIFY2(errors.contains(message.toUtf8()), errors);
         QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll() == "old", status != 0 || !options.isEmpty()); // drawn, but for help
+        QCOMPARE(old.readAll() == "old", status != 0 || options.contains("help")); // else drawn
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QFileInfo(old).fileName()});
     }
