@@ -110,8 +110,9 @@ bool writeAll(int descriptor, const QByteArray &bytes)
 // Replaces the output with the picture, or leaves it exactly as it was: the
 // bytes go to a temporary file beside it, renamed over it only once they are
 // all on the disk (a full disk fails a write or the sync, never the rename).
-// Returns why it failed, or an empty string. The toolkit's buffered write is
-// not used: it reports a short write as a success.
+// Returns why it failed, or an empty string. QSaveFile::write is not used: when
+// the disk fills, it returns the count it did write, not an error, and commit()
+// then renames the file cut short.
 QString save(const QString &output, const QByteArray &picture)
 {
     QSaveFile saved(output);
