@@ -14,15 +14,25 @@
 #include <QSvgGenerator>
 #include <QTextStream>
 
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <unistd.h>
+
 namespace {
 
 const QSize smallestSize(640, 480);
 const QSize largestSize(10000, 10000);
 
-int failure(const QString &message)
+void say(const QString &message)
 {
     QTextStream(stderr) << "tavctl plot: " << message << "\n";
-    return ExitStatus::usage;
+}
+
+int failure(const QString &message, int status = ExitStatus::usage)
+{
+    say(message);
+    return status;
 }
 
 // "WIDTHxHEIGHT" within the sizes allowed; an invalid size otherwise.
@@ -76,28 +86,98 @@ QByteArray svg(const QVector<RecordingRow> &rows, const QString &source, const Q
     return document;
 }
 
-int plot(const QString &input, const QString &output, const QSize &size)
+// Writes all the bytes to the descriptor, going on after an interrupted or a
+// short write. False on an error, errno saying which.
+bool writeAll(int descriptor, const QByteArray &bytes)
+{
+    const char *next = bytes.constData();
+    size_t left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(descriptor, next, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO; // no progress and no reason: never retried forever
+            return false;
+        }
+        next += written;
+        left -= size_t(written);
+    }
+    return true;
+}
+
+// Replaces the output with the picture, or leaves it exactly as it was: the
+// bytes go to a temporary file beside it, renamed over it only once they are
+// all on the disk (a full disk fails a write or the sync, never the rename).
+// Returns why it failed, or an empty string. QSaveFile::write is not used: when
+// the disk fills, it returns the count it did write, not an error, and commit()
+// then renames the file cut short.
+QString save(const QString &output, const QByteArray &picture)
+{
+    QSaveFile saved(output);
+    if (!saved.open(QIODevice::WriteOnly))
+        return saved.errorString();
+    // Not committed, the temporary file is removed with `saved`.
+    if (!writeAll(saved.handle(), picture) || ::fsync(saved.handle()) != 0)
+        return qt_error_string(errno);
+    if (!saved.commit())
+        return saved.errorString();
+    return QString();
+}
+
+// Why the rows give nothing to draw (none, or gaps alone, which would leave the
+// chart without a line or a scale), or an empty string.
+QString nothingToDraw(const QVector<RecordingRow> &rows)
+{
+    if (rows.isEmpty())
+        return QStringLiteral("holds no rows to draw");
+    if (std::any_of(rows.cbegin(), rows.cend(),
+                    [](const RecordingRow &row) { return !row.isGap(); }))
+        return QString();
+    return rows.size() == 1
+               ? QStringLiteral("holds 1 row, without a measurement")
+               : QStringLiteral("holds %1 rows, none with a measurement").arg(rows.size());
+}
+
+// Reads the recording's rows to draw. When there is nothing to draw, says why
+// on stderr and returns the exit status.
+std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
 {
     QFile file(input);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    if (file.error() != QFileDevice::NoError)
         return failure(QStringLiteral("cannot read %1: %2").arg(input, file.errorString()));
-    const RecordingReading reading = readRecording(file.readAll());
+    const RecordingReading reading = readRecording(bytes);
     if (reading.failed())
         return failure(QStringLiteral("%1 is not a recording: line %2: %3")
                            .arg(input)
                            .arg(reading.errorLine)
                            .arg(reading.error));
-    if (reading.rows.isEmpty())
-        return failure(QStringLiteral("%1 holds no rows to draw").arg(input));
+    if (reading.leftOutLine != 0)
+        say(QStringLiteral("%1: line %2 has no line feed at its end (a row cut short): left out")
+                .arg(input)
+                .arg(reading.leftOutLine));
+    const QString nothing = nothingToDraw(reading.rows);
+    if (!nothing.isEmpty())
+        return failure(input + QLatin1Char(' ') + nothing);
+    rows = reading.rows;
+    return std::nullopt;
+}
+
+int plot(const QString &input, const QString &output, const QSize &size)
+{
+    QVector<RecordingRow> rows;
+    if (const std::optional<int> refusal = readRows(input, rows))
+        return *refusal;
     const QString source = QFileInfo(input).fileName();
     const bool asSvg = output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
-    const QByteArray picture =
-        asSvg ? svg(reading.rows, source, size) : png(reading.rows, source, size);
-    // Written whole or not at all: an existing picture survives a failure.
-    QSaveFile saved(output);
-    if (picture.isEmpty() || !saved.open(QIODevice::WriteOnly) || saved.write(picture) < 0 ||
-        !saved.commit())
-        return failure(QStringLiteral("cannot write %1: %2").arg(output, saved.errorString()));
+    const QByteArray picture = asSvg ? svg(rows, source, size) : png(rows, source, size);
+    const QString wrong = picture.isEmpty() ? QStringLiteral("the picture could not be drawn")
+                                            : save(output, picture);
+    if (!wrong.isEmpty())
+        return failure(QStringLiteral("cannot write %1: %2").arg(output, wrong),
+                       ExitStatus::outputError);
     return ExitStatus::done;
 }
 
@@ -119,8 +199,11 @@ int plotCommand(const QStringList &arguments)
         QStringLiteral("The picture's size in pixels, from 640x480 to 10000x10000 (default "
                        "1200x900)."),
         QStringLiteral("WIDTHxHEIGHT"), QStringLiteral("1200x900"));
-    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
-                                        QStringLiteral("Shows this help."));
+    // --help-all as well, as the toolkit's help option of the other commands
+    // offers it: any help option shows the help and does nothing else.
+    const QCommandLineOption helpOption(
+        {QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("help-all")},
+        QStringLiteral("Shows this help."));
     parser.addOptions({outputOption, sizeOption, helpOption});
     if (!parser.parse(arguments))
         return failure(parser.errorText());

@@ -46,13 +46,17 @@ QString shown(const QByteArray &text)
 class CsvReader
 {
 public:
-    explicit CsvReader(const QByteArray &input) : bytes(input)
+    explicit CsvReader(const QByteArray &input)
+        : bytes(input), lastLineStart(input.lastIndexOf('\n') + 1)
     {
         if (bytes.startsWith("\xEF\xBB\xBF")) // a byte order mark some editors add
             at = 3;
     }
 
     bool atEnd() const { return at >= bytes.size(); }
+    // Whether the record to read next is all on the last line, which has no
+    // line feed at its end.
+    bool atLineCutShort() const { return !atEnd() && at >= lastLineStart; }
     // The line where the record read last starts, from 1.
     int line() const { return recordLine; }
     // Reads the next record; returns what is wrong with it, or an empty string.
@@ -70,6 +74,7 @@ private:
     }
 
     const QByteArray &bytes;
+    const int lastLineStart; // just after the last line feed
     int at = 0;
     int nextLine = 1;
     int recordLine = 1;
@@ -212,6 +217,10 @@ RecordingReading readRecording(const QByteArray &bytes)
         wrong = QStringLiteral("not a recording's header (%1)").arg(recordingHeader);
     RecordingReading reading;
     while (wrong.isEmpty() && !csv.atEnd()) {
+        if (csv.atLineCutShort()) {
+            reading.leftOutLine = bytes.count('\n') + 1;
+            break;
+        }
         wrong = csv.next(fields);
         if (!wrong.isEmpty() || fields == QList<QByteArray>{QByteArray()})
             continue; // an error, or a blank line

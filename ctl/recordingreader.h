@@ -39,11 +39,17 @@ enum RecordingColumn {
 
 // What reading a recording gives: every row, or the first thing wrong with it
 // and the line (from 1) of the record where it stands, and no rows.
+//
+// A last line without its line feed is a row cut short (by a crash, a full
+// disk, a copy still under way): it is left out, whatever it holds, and
+// leftOutLine says which line it was. Only a record on that one line is: the
+// header, or a quoted field that spans lines, is read as any other.
 struct RecordingReading
 {
     QVector<RecordingRow> rows;
     int errorLine = 0;
     QString error;
+    int leftOutLine = 0; // the line (from 1) of a last line left out, or 0
 
     bool failed() const { return errorLine != 0; }
 };

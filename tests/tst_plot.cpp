@@ -1,6 +1,7 @@
 // tavctl plot, run as a process on the recordings of recordings/: the
-// picture's size, its lines and the gaps that break them; and the refusal of
-// each file of recordings/refused/, named LINE-what.csv, naming its line.
+// picture's size, its lines and the gaps that break them; a picture replaced
+// whole or not at all, with the status and message of each outcome; and the
+// refusal of each file of recordings/refused/, named LINE-what.csv, naming its line.
 #include <QtTest>
 
 class TestPlot : public QObject
@@ -10,10 +11,18 @@ class TestPlot : public QObject
     QTemporaryDir dir;
     QByteArray errors;
 
-    int plot(const QString &recording, const QStringList &options)
+    // Runs tavctl plot in a folder, its files limited to so many blocks of 512 bytes
+    // (dash's ulimit -f; 0: no limit) and SIGXFSZ ignored: a longer write fails as on a full disk.
+    int plot(const QString &recording, const QStringList &options, int fileSizeLimit = 0,
+             const QString &folder = ".")
     {
+        const QString limited =
+            "trap '' XFSZ; [ %1 = 0 ] || ulimit -f %1; LC_ALL=C.UTF-8 exec \"$0\" \"$@\"";
         QProcess tavctl;
-        tavctl.start(TAV_CTL, QStringList{"plot", TAV_RECORDINGS "/" + recording} + options);
+        tavctl.setWorkingDirectory(folder);
+        tavctl.start("sh", QStringList{"-c", limited.arg(fileSizeLimit), TAV_CTL, "plot",
+                                       TAV_RECORDINGS "/" + recording} +
+                               options);
         tavctl.waitForFinished(60000);
         errors = tavctl.readAllStandardError();
         return tavctl.exitStatus() == QProcess::NormalExit ? tavctl.exitCode() : -1;
@@ -57,6 +66,45 @@ private slots:
         QVERIFY(xml.readNextStartElement() && xml.attributes().value("height") == "900");
         while (!xml.atEnd())
             QVERIFY2(xml.readNext() != QXmlStreamReader::Invalid, qPrintable(xml.errorString()));
+    }
+    // A picture is replaced only by a whole one: a failure leaves the old one
+    // exactly as it was and nothing else in its folder.
+    void writesAWholePictureOrNothing_data()
+    {
+        QTest::addColumn<QString>("recording");
+        QTest::addColumn<QString>("options"); // the picture first, in a folder holding an old one
+        QTest::addColumn<int>("fileSizeLimit");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString day = "no-row-at-10-05.csv";
+        QTest::newRow("png, full") << day << "-o day.png" << 1 << 4 << "day.png: File too large";
+        QTest::newRow("svg, full") << day << "-o day.svg" << 1 << 4 << "day.svg: File too large";
+        QTest::newRow("no folder") << day << "-o new/day.png" << 0 << 4 << "day.png: No such file";
+        QTest::newRow("help") << day << "-o day.png --help-all" << 0 << 0 << "";
+        QTest::newRow("gaps only")
+            << "gaps-only.csv"
+            << "-o day.png" << 0 << 2 << "gaps-only.csv holds 3 rows, none with a measurement";
+        QTest::newRow("torn") << "torn-last-row.csv"
+                              << "-o day.png" << 0 << 0
+                              << "torn-last-row.csv: line 5 has no line feed";
+    }
+    void writesAWholePictureOrNothing()
+    {
+        QFETCH(QString, recording);
+        QFETCH(QString, options);
+        QFETCH(int, fileSizeLimit);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QTemporaryDir folder;
+        QFile old(folder.filePath(QFileInfo(options.section(' ', 1, 1)).fileName()));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QCOMPARE(plot(recording, options.split(' '), fileSizeLimit, folder.path()), status);
+        QVERIFY2(errors.contains(message.toUtf8()), errors);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll() == "old", status != 0 || options.contains("help")); // else drawn
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QFileInfo(old).fileName()});
     }
     void refusesWhatIsNotARecordingNamingTheLine_data()
     {
