@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "recordingchart.h"
 #include "recordingreader.h"
+#include "writewhole.h"
 
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -26,7 +27,7 @@ const QSize largestSize(10000, 10000);
 
 void say(const QString &message)
 {
-    QTextStream(stderr) << "tavctl plot: " << message << "\n";
+    QTextStream(stderr) << "tavctl: plot: " << message << "\n";
 }
 
 int failure(const QString &message, int status = ExitStatus::usage)
@@ -86,27 +87,6 @@ QByteArray svg(const QVector<RecordingRow> &rows, const QString &source, const Q
     return document;
 }
 
-// Writes all the bytes to the descriptor, going on after an interrupted or a
-// short write. False on an error, errno saying which.
-bool writeAll(int descriptor, const QByteArray &bytes)
-{
-    const char *next = bytes.constData();
-    size_t left = size_t(bytes.size());
-    while (left > 0) {
-        const ssize_t written = ::write(descriptor, next, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO; // no progress and no reason: never retried forever
-            return false;
-        }
-        next += written;
-        left -= size_t(written);
-    }
-    return true;
-}
-
 // Replaces the output with the picture, or leaves it exactly as it was: the
 // bytes go to a temporary file beside it, renamed over it only once they are
 // all on the disk (a full disk fails a write or the sync, never the rename).
@@ -119,7 +99,7 @@ QString save(const QString &output, const QByteArray &picture)
     if (!saved.open(QIODevice::WriteOnly))
         return saved.errorString();
     // Not committed, the temporary file is removed with `saved`.
-    if (!writeAll(saved.handle(), picture) || ::fsync(saved.handle()) != 0)
+    if (!writeWhole(saved.handle(), picture) || ::fsync(saved.handle()) != 0)
         return qt_error_string(errno);
     if (!saved.commit())
         return saved.errorString();

@@ -2,6 +2,7 @@
 #include "recordingwriter.h"
 
 #include "recording.h"
+#include "writewhole.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -74,7 +75,7 @@ RecordingWriter::Opened RecordingWriter::open()
 
 bool RecordingWriter::append(const QByteArray &row)
 {
-    if (writeWhole(row) && ::fsync(fd) == 0) {
+    if (writeWhole(fd, row) && ::fsync(fd) == 0) {
         wholeSize += row.size();
         return true;
     }
@@ -150,21 +151,6 @@ bool RecordingWriter::dropTornRow(qint64 size)
         return true;
     }
     return true; // not reached: the header ends with a LF
-}
-
-// One write for the whole row; a short one (a full disk) goes on with the rest.
-bool RecordingWriter::writeWhole(const QByteArray &bytes)
-{
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
 }
 
 RecordingWriter::Opened RecordingWriter::failed()

@@ -36,7 +36,6 @@ private:
     Opened startNew(bool created);
     Opened checkHeader(qint64 size);
     bool dropTornRow(qint64 size);
-    bool writeWhole(const QByteArray &bytes);
     Opened failed();
 
     QString path;
