@@ -192,7 +192,12 @@ int plotCommand(const QStringList &arguments)
         help.replace(0, help.indexOf('\n'),
                      QStringLiteral("Usage: tavctl plot FILE.csv --output FILE.png|FILE.svg "
                                     "[--size WIDTHxHEIGHT]"));
-        QTextStream(stdout) << help;
+        QTextStream(stdout)
+            << help
+            << "\nA last line without its line feed (a row cut short) is left out, and\n"
+               "stderr says so. Exit status: 0 drawn; 2 usage error, or a file that cannot\n"
+               "be read, is not a recording, or has no row with a measurement; 4 the\n"
+               "picture could not be written (an earlier one is left as it was).\n";
         return ExitStatus::done;
     }
     const QStringList files = parser.positionalArguments();
