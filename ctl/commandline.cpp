@@ -20,7 +20,8 @@ const char *const oneExchangeStatuses =
     "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
     "(no reply, or a reply of another shape: its values stay empty); 2 usage\n"
     "error, nothing sent; 3 the port could not be opened (busy past --wait,\n"
-    "permission denied, missing) or the command not written.\n";
+    "permission denied, missing) or the command not written; 4 stdout did not\n"
+    "take the reply.\n";
 
 // The exchange logs each step, as in the panel, on the debug channel: it is
 // for --verbose only. Warnings and worse still reach stderr.

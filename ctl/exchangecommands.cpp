@@ -10,6 +10,7 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -24,14 +25,20 @@ int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
 {
     const QDateTime time = QDateTime::currentDateTime();
     const ExchangeResult result = serialExchange(line.port(), command, {}, line.waitMs());
+    QString unwritten; // why stdout did not take the reply (a full disk, /dev/full)
     if (result.status == ExchangeResult::Replied) {
         const QByteArray text = formatReply(line.format(), time, result);
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        std::fflush(stdout);
+        if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
+            std::fflush(stdout) != 0)
+            unwritten = qt_error_string(errno);
     }
     const QString problem = problemOf(portNameFor(line.port()), result);
     if (!problem.isEmpty())
         printError(problem);
+    if (!unwritten.isEmpty()) {
+        printError(QStringLiteral("the reply could not be written to stdout: ") + unwritten);
+        return ExitStatus::outputError;
+    }
     return exitStatusOf(result);
 }
 

@@ -180,6 +180,17 @@ private slots:
             QCOMPARE(err, "tavctl: COM1: " + message + '\n');
     }
 
+    // A reply that stdout does not take is a failure, not a success.
+    void aReplyThatCannotBeWrittenFails()
+    {
+        Line line;
+        QProcess status;
+        status.setStandardOutputFile("/dev/full");
+        status.start(TAVCTL, {"status"});
+        QVERIFY(status.waitForFinished(5000) && status.exitCode() == 4);
+        QVERIFY(status.readAllStandardError().contains("stdout: No space left on device"));
+    }
+
     // Where several battery flags are set, the window's precedence: charging,
     // empty, full; and whole volts keep their decimal in JSON.
     void batteryStateAsAWord()
