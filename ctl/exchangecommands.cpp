@@ -2,6 +2,7 @@
 // one command and prints the decoded reply.
 #include "commandline.h"
 #include "commands.h"
+#include "commandwords.h"
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
@@ -9,10 +10,8 @@
 
 #include <QDateTime>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <utility>
 
 namespace {
 
@@ -68,24 +67,6 @@ QString refusalOf(const QString &command)
     return QString();
 }
 
-// The command a word of the command line stands for, from a table of them.
-template <size_t N>
-QByteArray lookUp(const std::pair<const char *, const char *> (&table)[N], const QString &word)
-{
-    for (const auto &[name, command] : table)
-        if (word == QLatin1String(name))
-            return command;
-    return QByteArray();
-}
-
-// A light level of one or two digits, 0 to 99; -1 for anything else.
-int levelOf(const QString &word)
-{
-    const bool digits =
-        std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c >= '0' && c <= '9'; });
-    return digits && !word.isEmpty() && word.size() <= 2 ? word.toInt() : -1;
-}
-
 } // namespace
 
 int statusCommand(const QStringList &arguments)
@@ -123,9 +104,6 @@ int sendCommand(const QStringList &arguments)
 
 int motorCommand(const QStringList &arguments)
 {
-    // As the window's direction buttons: J for up and down, K for right and left.
-    static const std::pair<const char *, const char *> directions[] = {
-        {"up", "J01010\r"}, {"down", "J02010\r"}, {"right", "K01010\r"}, {"left", "K02010\r"}};
     CommandLine line(QStringLiteral("motor"),
                      QStringLiteral("Moves the panel one step, as the window's buttons H, B, < "
                                     "and > do, and prints the decoded reply."));
@@ -135,7 +113,7 @@ int motorCommand(const QStringList &arguments)
     if (const auto status = line.parse(arguments))
         return *status;
     const QStringList words = line.positionalArguments();
-    const QByteArray command = words.size() == 1 ? lookUp(directions, words.first()) : QByteArray();
+    const QByteArray command = words.size() == 1 ? motorBytes(words.first()) : QByteArray();
     if (command.isEmpty())
         return line.usageError(QStringLiteral("takes one direction: up, down, left or right"));
     return exchangeAndPrint(line, command);
@@ -143,9 +121,6 @@ int motorCommand(const QStringList &arguments)
 
 int lightCommand(const QStringList &arguments)
 {
-    // As the window's LED1 to LED4 and ETEINDRE.
-    static const std::pair<const char *, const char *> lights[] = {
-        {"1", "E0200\r"}, {"2", "E0300\r"}, {"3", "E0400\r"}, {"4", "E0500\r"}, {"off", "E0000\r"}};
     CommandLine line(QStringLiteral("light"),
                      QStringLiteral("Lights one light, all of them at a level (as \"LED "
                                     "complet\"), or none, and prints the decoded reply."));
@@ -157,16 +132,11 @@ int lightCommand(const QStringList &arguments)
     if (const auto status = line.parse(arguments))
         return *status;
     const QStringList words = line.positionalArguments();
-    if (words.size() == 2 && words.first() == QLatin1String("all")) {
-        const int level = levelOf(words.at(1));
-        if (level < 0)
-            return line.usageError(
-                QStringLiteral("all takes a LEVEL from 0 to 99, not \"%1\"").arg(words.at(1)));
-        // In decimal without padding: 5 gives E015, as the window sends it.
-        return exchangeAndPrint(line, "E01" + QByteArray::number(level) + '\r');
-    }
-    const QByteArray command = words.size() == 1 ? lookUp(lights, words.first()) : QByteArray();
-    if (command.isEmpty())
-        return line.usageError(QStringLiteral("takes 1, 2, 3, 4, off, or all LEVEL"));
-    return exchangeAndPrint(line, command);
+    const QByteArray command = lightBytes(words);
+    if (!command.isEmpty())
+        return exchangeAndPrint(line, command);
+    if (words.size() == 2 && words.first() == QLatin1String("all"))
+        return line.usageError(
+            QStringLiteral("all takes a LEVEL from 0 to 99, not \"%1\"").arg(words.at(1)));
+    return line.usageError(QStringLiteral("takes 1, 2, 3, 4, off, or all LEVEL"));
 }

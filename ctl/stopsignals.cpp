@@ -56,6 +56,11 @@ bool StopSignals::received() const
     return stopRequested != 0;
 }
 
+int StopSignals::descriptor() const
+{
+    return wakeUp[0];
+}
+
 void StopSignals::waitUntil(std::chrono::steady_clock::time_point deadline) const
 {
     using namespace std::chrono;

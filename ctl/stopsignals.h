@@ -16,6 +16,9 @@ public:
     StopSignals &operator=(const StopSignals &) = delete;
 
     bool received() const;
+    // Readable once a stop signal has come, for an event loop to watch; -1
+    // when it could not be made.
+    int descriptor() const;
     // Waits until `deadline`, or less if a stop signal comes first (or came before).
     void waitUntil(std::chrono::steady_clock::time_point deadline) const;
 

@@ -10,7 +10,9 @@ export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 # Debian packages the panel and its tests build with.
 TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev
-    libqt5svg5-dev desktop-file-utils)
+    libqt5svg5-dev desktop-file-utils libmosquitto-dev
+    # the MQTT bridge's tests: a real broker, its clients, a throw-away CA
+    mosquitto mosquitto-clients openssl)
 # What the sanitized build and the fuzz targets add: clang, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable reports (and for the
 # leak suppressions, which match function names).
