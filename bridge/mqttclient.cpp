@@ -140,8 +140,8 @@ void MqttClient::attempt()
                      : mosquitto_connect_async(client, settings.host.toUtf8().constData(),
                                                settings.port, keepAliveSeconds);
     addressGiven = true;
-    if (result != MOSQ_ERR_SUCCESS) {
-        lost(resultText(result));
+    if (result != MOSQ_ERR_SUCCESS) { // on a fast network, a TLS handshake may fail already
+        disconnected(result);
         return;
     }
     watchSocket();
@@ -181,10 +181,16 @@ void MqttClient::service()
 {
     if (mosquitto_socket(client) < 0)
         return;
-    if (mosquitto_loop_read(client, 16) == MOSQ_ERR_SUCCESS &&
-        mosquitto_loop_write(client, 16) == MOSQ_ERR_SUCCESS &&
-        mosquitto_loop_misc(client) == MOSQ_ERR_SUCCESS)
+    disconnectTold = false;
+    int result = mosquitto_loop_read(client, 16);
+    if (result == MOSQ_ERR_SUCCESS)
+        result = mosquitto_loop_write(client, 16);
+    if (result == MOSQ_ERR_SUCCESS)
+        result = mosquitto_loop_misc(client);
+    if (result == MOSQ_ERR_SUCCESS)
         updateWriteWatch();
+    else if (!disconnectTold) // a failed TLS handshake closes the socket without a word
+        disconnected(result);
 }
 
 void MqttClient::updateWriteWatch()
@@ -222,23 +228,28 @@ void MqttClient::onConnect(mosquitto *, void *self, int result)
 
 void MqttClient::onDisconnect(mosquitto *, void *self, int result)
 {
-    auto *me = static_cast<MqttClient *>(self);
-    const bool wasConnected = me->connectedNow;
-    me->connectedNow = false;
-    if (me->finishing)
+    static_cast<MqttClient *>(self)->disconnected(result);
+}
+
+void MqttClient::disconnected(int result)
+{
+    disconnectTold = true;
+    const bool wasConnected = connectedNow;
+    connectedNow = false;
+    if (finishing)
         return;
     // A certificate that is not trusted fails the handshake, before any
     // connection: trying again would fail the same way.
-    if (me->refusal.isEmpty() && result == MOSQ_ERR_TLS && !wasConnected)
-        me->refusal = QStringLiteral("the TLS connection failed") +
-                      (me->lastError.isEmpty() ? QString() : QStringLiteral(": ") + me->lastError);
-    if (!me->refusal.isEmpty()) {
-        me->dropSocket();
-        me->keepAlive->stop();
-        emit me->refused(me->refusal);
+    if (refusal.isEmpty() && result == MOSQ_ERR_TLS && !wasConnected)
+        refusal = QStringLiteral("the TLS connection failed") +
+                  (lastError.isEmpty() ? QString() : QStringLiteral(": ") + lastError);
+    if (!refusal.isEmpty()) {
+        dropSocket();
+        keepAlive->stop();
+        emit refused(refusal);
         return;
     }
-    me->lost(me->lastError.isEmpty() ? resultText(result) : me->lastError);
+    lost(lastError.isEmpty() ? resultText(result) : lastError);
 }
 
 void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)

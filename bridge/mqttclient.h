@@ -73,6 +73,7 @@ private:
     void watchSocket();
     void dropSocket();
     void service();
+    void disconnected(int result);
     void lost(const QString &why);
     void updateWriteWatch();
 
@@ -90,6 +91,7 @@ private:
     bool connectedNow = false;
     bool addressGiven = false; // the first attempt gives the broker's address
     bool finishing = false;
+    bool disconnectTold = false; // the library has told of this disconnection
 };
 
 #endif // MQTTCLIENT_H
