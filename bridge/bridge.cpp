@@ -86,11 +86,12 @@ void Bridge::onConnected()
 {
     online = true;
     log(QStringLiteral("connected to %1 as %2").arg(settings.brokerUrl, settings.prefix));
-    client.publish(topics.availability, "online", true);
-    if (settings.discovery)
+    if (settings.discovery) {
         announce();
-    else
-        publishState();
+        return;
+    }
+    client.publish(topics.availability, "online", true);
+    publishState();
 }
 
 void Bridge::onConnectionLost(const QString &why, int secondsToNextAttempt)

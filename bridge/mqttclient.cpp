@@ -24,12 +24,6 @@ constexpr int finishMs = 1000;
 constexpr int badUsernameOrPassword = 4;
 constexpr int notAuthorized = 5;
 
-void initLibrary()
-{
-    static const int initialised = mosquitto_lib_init();
-    Q_UNUSED(initialised)
-}
-
 // The library's words for a result, as a clause of a log line.
 QString resultText(int result)
 {
@@ -46,7 +40,7 @@ MqttClient::MqttClient(const BrokerSettings &brokerSettings, QObject *parent)
     : QObject(parent), settings(brokerSettings), keepAlive(new QTimer(this)),
       retry(new QTimer(this))
 {
-    initLibrary();
+    mosquitto_lib_init(); // counted: each client's destructor undoes its own
     keepAlive->setInterval(serviceIntervalMs);
     connect(keepAlive, &QTimer::timeout, this, &MqttClient::service);
     retry->setSingleShot(true);
@@ -87,6 +81,7 @@ MqttClient::~MqttClient()
     dropSocket();
     if (client)
         mosquitto_destroy(client);
+    mosquitto_lib_cleanup();
 }
 
 void MqttClient::start()
