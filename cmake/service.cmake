@@ -1,5 +1,6 @@
 # tavctl mqtt as a system service: the template unit tavctl-mqtt@.service,
-# whose ExecStart names the installed tavctl.
+# whose ExecStart names the installed tavctl, and an example of the
+# configuration each instance reads (/etc/tav/mqtt-NAME.conf).
 
 # Where the unit goes. With the prefix /usr (the package), where this
 # system's systemd takes its packaged units from, as its pkg-config file says
@@ -24,3 +25,5 @@ endif()
 
 set(TAV_UNIT_TEMPLATE ${PROJECT_SOURCE_DIR}/data/tavctl-mqtt@.service.in)
 configure_file(${TAV_UNIT_TEMPLATE} ${PROJECT_BINARY_DIR}/tavctl-mqtt@.service @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/tavctl-mqtt@.service DESTINATION ${TAV_UNIT_DIR})
+install(FILES data/mqtt-NAME.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
