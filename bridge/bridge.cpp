@@ -55,8 +55,11 @@ void Bridge::refresh()
     exchange(QByteArrayLiteral("R\r"), QStringLiteral("refresh %1").arg(refreshes));
 }
 
+// Every command that has arrived is in the queue (or dropped) before one
+// runs: the queue's bound holds for a burst, whatever the socket's reads.
 void Bridge::runWaitingCommand()
 {
+    client.readArrived();
     if (waiting.isEmpty())
         return;
     const CommandMessage command = waiting.dequeue();

@@ -105,6 +105,18 @@ void MqttClient::subscribe(const QString &topic)
         mosquitto_subscribe(client, nullptr, topic.toUtf8().constData(), 1);
 }
 
+void MqttClient::readArrived()
+{
+    constexpr int mostRounds = 64;
+    for (int round = 0; round < mostRounds; ++round) {
+        const int socket = mosquitto_socket(client);
+        pollfd ready = {socket, POLLIN, 0};
+        if (socket < 0 || ::poll(&ready, 1, 0) != 1)
+            return;
+        service();
+    }
+}
+
 void MqttClient::finish(const QString &topic, const QByteArray &payload)
 {
     retry->stop();

@@ -53,6 +53,9 @@ public:
     void publish(const QString &topic, const QByteArray &payload, bool retain);
     // Kept, and subscribed again on every connection.
     void subscribe(const QString &topic);
+    // Takes in every message that has already arrived, so that what follows
+    // knows of all of them; at most a few hundred, for a burst that goes on.
+    void readArrived();
     // Publishes the last messages, then leaves cleanly (the broker drops the
     // will), waiting at most about a second.
     void finish(const QString &topic, const QByteArray &payload);

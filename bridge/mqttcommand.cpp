@@ -134,6 +134,11 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
                                                         : QStringLiteral("tav/") + bridge.id;
     bridge.discovery = !line.isSet(QStringLiteral("no-discovery"));
     bridge.discoveryPrefix = line.value(QStringLiteral("discovery-prefix"));
+    for (const QString &prefix : {bridge.prefix, bridge.discoveryPrefix})
+        if (!isValidTopicPrefix(prefix))
+            return QStringLiteral("a topic prefix cannot be empty, nor hold + or #, nor end "
+                                  "with /: \"%1\"")
+                .arg(prefix);
     bridge.readOnly = line.isSet(QStringLiteral("read-only"));
     bridge.brokerUrl = line.value(QStringLiteral("broker"));
     broker.clientId = QStringLiteral("tavctl-") + bridge.id;
@@ -168,10 +173,16 @@ int mqttCommand(const QStringList &arguments)
     if (!client.settingsError().isEmpty())
         return line.usageError(client.settingsError());
     Bridge bridge(settings, client);
-    QObject::connect(&client, &MqttClient::refused, [&](const QString &why) {
-        printError(QStringLiteral("mqtt: %1 refused the bridge: %2").arg(settings.brokerUrl, why));
-        QCoreApplication::exit(ExitStatus::brokerRefused);
-    });
+    // Queued: a refusal can come while the bridge starts, before the event
+    // loop runs, when an exit would not be heard.
+    QObject::connect(
+        &client, &MqttClient::refused, &client,
+        [&](const QString &why) {
+            printError(
+                QStringLiteral("mqtt: %1 refused the bridge: %2").arg(settings.brokerUrl, why));
+            QCoreApplication::exit(ExitStatus::brokerRefused);
+        },
+        Qt::QueuedConnection);
     const StopSignals stop;
     QSocketNotifier stopped(stop.descriptor(), QSocketNotifier::Read);
     QObject::connect(&stopped, &QSocketNotifier::activated, [&] {

@@ -130,6 +130,12 @@ bool isValidId(const QString &id)
     return valid.match(id).hasMatch();
 }
 
+bool isValidTopicPrefix(const QString &prefix)
+{
+    return !prefix.isEmpty() && !prefix.contains(QLatin1Char('+')) &&
+           !prefix.contains(QLatin1Char('#')) && !prefix.endsWith(QLatin1Char('/'));
+}
+
 CommandMessage commandMessage(const Topics &topics, const QString &topic, const QByteArray &payload)
 {
     CommandMessage message;

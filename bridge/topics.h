@@ -30,6 +30,10 @@ struct Topics
 // underscores and hyphens, at least one.
 bool isValidId(const QString &id);
 
+// True for a prefix that topics can be published under: not empty, without
+// the wildcards + and #, not ending with a slash.
+bool isValidTopicPrefix(const QString &prefix);
+
 // The bytes a command message stands for, on the motor or the light topic,
 // exactly as tavctl motor and tavctl light send them; or why it is ignored.
 struct CommandMessage
