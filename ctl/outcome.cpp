@@ -4,13 +4,7 @@
 #include "commands.h"
 #include "decodedreply.h"
 
-namespace {
-
-constexpr int longestShownReply = 80; // bytes of a bad reply shown in its message
-
-// The bytes as a C string literal shows them: printable ASCII as it is, the
-// rest escaped, so that a message stays one line of plain text.
-QString escaped(const QByteArray &bytes)
+QString escapedBytes(const QByteArray &bytes)
 {
     QString text;
     for (const char c : bytes) {
@@ -29,9 +23,13 @@ QString escaped(const QByteArray &bytes)
     return text;
 }
 
+namespace {
+
+constexpr int longestShownReply = 80; // bytes of a bad reply shown in its message
+
 QString badReplyText(const QByteArray &reply)
 {
-    const QString shown = QStringLiteral("\"%1\"").arg(escaped(reply.left(longestShownReply)));
+    const QString shown = QStringLiteral("\"%1\"").arg(escapedBytes(reply.left(longestShownReply)));
     return QStringLiteral("the reply is not a status reply: %1 bytes, %2%3")
         .arg(reply.size())
         .arg(reply.size() > longestShownReply
@@ -93,4 +91,15 @@ int exitStatusOf(const ExchangeResult &result)
     default:
         return ExitStatus::portError;
     }
+}
+
+QString StatusChanges::lineFor(const ExchangeResult &result, const QString &place)
+{
+    const QString status = recordingStatus(result);
+    if (status == lastStatus)
+        return QString();
+    lastStatus = status;
+    return hasMeasurement(result)
+               ? QStringLiteral("%1: measuring again (%2)").arg(port, place)
+               : QStringLiteral("%1 (from %2)").arg(problemOf(port, result), place);
 }

@@ -9,6 +9,10 @@
 // status a recording's row carries, what went wrong in words, and the exit
 // status that goes with it.
 
+// Bytes as a C string literal shows them, without its quotes: printable ASCII
+// as it is, the rest escaped (\r, \n, \xff), so that they stay on one line.
+QString escapedBytes(const QByteArray &bytes);
+
 // True when the controller answered with a status reply: its values stand.
 // Noise or a reply cut short is no measurement, whatever it decodes to.
 bool hasMeasurement(const ExchangeResult &result);
@@ -25,5 +29,20 @@ QString problemOf(const QString &portName, const ExchangeResult &result);
 // 0 for a measurement, 1 when the controller did not answer with one, 3 when
 // the port could not be opened or written.
 int exitStatusOf(const ExchangeResult &result);
+
+// Tells when the outcome of repeated exchanges changes: the first failure,
+// each change of failure, and measuring again.
+class StatusChanges
+{
+public:
+    explicit StatusChanges(const QString &portName) : port(portName) {}
+    // The line to tell for this exchange, which `place` names ("row 41"), or
+    // an empty one while the status stays what it was.
+    QString lineFor(const ExchangeResult &result, const QString &place);
+
+private:
+    QString port;
+    QString lastStatus = QStringLiteral("ok");
+};
 
 #endif // OUTCOME_H

@@ -68,8 +68,8 @@ QByteArray jsonString(const QString &text)
 // objects (sorted), indented as it indents them: the time and status as text,
 // the thirteen values as numbers written as in a recording (volts always with
 // their decimal), and the battery's state as a word. Without a measurement,
-// the values and the state are null.
-QByteArray asJson(const QDateTime &time, const ExchangeResult &result)
+// the values and the state are null. Indented for a person, or on one line.
+QByteArray asJson(const QDateTime &time, const ExchangeResult &result, bool indented)
 {
     const bool measured = hasMeasurement(result);
     const DecodedReply d = decodeReply(result.reply);
@@ -83,8 +83,9 @@ QByteArray asJson(const QDateTime &time, const ExchangeResult &result)
     members.insert(QStringLiteral("batterie"), measured ? jsonString(batteryState(d)) : "null");
     QByteArrayList lines;
     for (auto member = members.cbegin(); member != members.cend(); ++member)
-        lines.append("    " + jsonString(member.key()) + ": " + member.value());
-    return "{\n" + lines.join(",\n") + "\n}\n";
+        lines.append((indented ? "    " : "") + jsonString(member.key()) +
+                     (indented ? ": " : ":") + member.value());
+    return indented ? "{\n" + lines.join(",\n") + "\n}\n" : '{' + lines.join(',') + '}';
 }
 
 } // namespace
@@ -142,11 +143,16 @@ QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result)
     return (fields.join(',') + '\n').toUtf8();
 }
 
+QByteArray compactJson(const QDateTime &time, const ExchangeResult &result)
+{
+    return asJson(time, result, false);
+}
+
 QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result)
 {
     switch (format) {
     case OutputFormat::Json:
-        return asJson(time, result);
+        return asJson(time, result, true);
     case OutputFormat::Csv:
         return QByteArray(recordingHeader) + '\n' + recordingRow(time, result);
     case OutputFormat::Text:

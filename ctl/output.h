@@ -34,4 +34,7 @@ QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result);
 // Without a measurement: no text, JSON nulls, a CSV row without values.
 QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result);
 
+// The JSON of formatReply on one line, for a program that reads it as a message.
+QByteArray compactJson(const QDateTime &time, const ExchangeResult &result);
+
 #endif // OUTPUT_H

@@ -128,28 +128,21 @@ class RecordReport
 {
 public:
     RecordReport(const QString &portName, LiveStatus &liveStatus)
-        : port(portName), live(liveStatus)
+        : changes(portName), live(liveStatus)
     {
     }
 
     void row(const ExchangeResult &result)
     {
         ++rows;
-        const bool measured = hasMeasurement(result);
-        if (!measured) {
+        if (!hasMeasurement(result)) {
             ++failures;
             lastFailure = exitStatusOf(result);
         }
-        const QString status = recordingStatus(result);
-        if (status != lastStatus) {
+        const QString change = changes.lineFor(result, QStringLiteral("row %1").arg(rows));
+        if (!change.isEmpty()) {
             live.end();
-            printError(measured ? QStringLiteral("record: %1: measuring again (row %2)")
-                                      .arg(port)
-                                      .arg(rows)
-                                : QStringLiteral("record: %1 (from row %2)")
-                                      .arg(problemOf(port, result))
-                                      .arg(rows));
-            lastStatus = status;
+            printError(QStringLiteral("record: ") + change);
         }
     }
 
@@ -167,9 +160,8 @@ public:
     int failures = 0;
 
 private:
-    QString port;
+    StatusChanges changes;
     LiveStatus &live;
-    QString lastStatus = QStringLiteral("ok");
     int lastFailure = ExitStatus::done;
 };
 

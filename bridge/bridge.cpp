@@ -1,0 +1,138 @@
+// The bridge between the serial line and the broker.
+#include "bridge.h"
+
+#include "commandline.h"
+#include "exchange.h"
+#include "mqttclient.h"
+#include "output.h"
+#include "portnames.h"
+
+#include <QDateTime>
+
+namespace {
+
+void log(const QString &line)
+{
+    printError(QStringLiteral("mqtt: ") + line);
+}
+
+} // namespace
+
+Bridge::Bridge(const BridgeSettings &bridgeSettings, MqttClient &mqttClient, QObject *parent)
+    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient),
+      changes(portNameFor(bridgeSettings.port))
+{
+    refreshTimer.setInterval(settings.intervalMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &Bridge::refresh);
+    connect(&client, &MqttClient::connected, this, &Bridge::onConnected);
+    connect(&client, &MqttClient::connectionLost, this, &Bridge::onConnectionLost);
+    connect(&client, &MqttClient::messageReceived, this, &Bridge::onMessage);
+}
+
+void Bridge::start()
+{
+    if (settings.discovery)
+        client.subscribe(settings.discoveryPrefix + QStringLiteral("/status"));
+    if (!settings.readOnly) {
+        client.subscribe(topics.motor);
+        client.subscribe(topics.light);
+    }
+    client.start();
+    refreshTimer.start();
+    QTimer::singleShot(0, this, &Bridge::refresh);
+}
+
+void Bridge::stop()
+{
+    refreshTimer.stop();
+    client.finish(topics.availability, "offline");
+    log(QStringLiteral("stopped"));
+}
+
+void Bridge::refresh()
+{
+    ++refreshes;
+    exchange(QByteArrayLiteral("R\r"), QStringLiteral("refresh %1").arg(refreshes));
+}
+
+void Bridge::runWaitingCommand()
+{
+    if (waiting.isEmpty())
+        return;
+    const CommandMessage command = waiting.dequeue();
+    exchange(command.bytes, command.words);
+    if (!waiting.isEmpty()) // the next one after the broker has been heard again
+        QTimer::singleShot(0, this, &Bridge::runWaitingCommand);
+}
+
+void Bridge::exchange(const QByteArray &command, const QString &place)
+{
+    const QDateTime time = QDateTime::currentDateTime();
+    const ExchangeResult result = serialExchange(settings.port, command, {}, settings.waitMs);
+    lastState = compactJson(time, result);
+    publishState();
+    const QString change = changes.lineFor(result, place);
+    if (!change.isEmpty())
+        log(change);
+}
+
+void Bridge::publishState()
+{
+    if (!lastState.isEmpty())
+        client.publish(topics.state, lastState, true);
+}
+
+void Bridge::onConnected()
+{
+    online = true;
+    log(QStringLiteral("connected to %1 as %2").arg(settings.brokerUrl, settings.prefix));
+    if (settings.discovery) {
+        announce();
+        return;
+    }
+    client.publish(topics.availability, "online", true);
+    publishState();
+}
+
+void Bridge::onConnectionLost(const QString &why, int secondsToNextAttempt)
+{
+    log(QStringLiteral("%1 %2: %3; trying again in %4 s")
+            .arg(online ? QStringLiteral("disconnected from") : QStringLiteral("cannot connect to"),
+                 settings.brokerUrl, why)
+            .arg(secondsToNextAttempt));
+    online = false;
+}
+
+// Home Assistant takes the state it is sent after the discovery messages.
+void Bridge::announce()
+{
+    for (const auto &[topic, payload] :
+         discoveryMessages(settings.id, topics, settings.discoveryPrefix, settings.readOnly))
+        client.publish(topic, payload, true);
+    client.publish(topics.availability, "online", true);
+    publishState();
+}
+
+void Bridge::onMessage(const QString &topic, const QByteArray &payload)
+{
+    if (topic == settings.discoveryPrefix + QStringLiteral("/status")) {
+        if (payload == "online")
+            announce();
+        return;
+    }
+    const CommandMessage message = commandMessage(topics, topic, payload);
+    if (message.bytes.isEmpty()) {
+        log(QStringLiteral("ignored on %1: %2").arg(topic, message.problem));
+        return;
+    }
+    if (waiting.size() >= mostWaitingCommands) {
+        log(QStringLiteral("dropped %1: %2 commands already wait")
+                .arg(message.words)
+                .arg(mostWaitingCommands));
+        return;
+    }
+    log(QStringLiteral("command %1").arg(message.words));
+    waiting.enqueue(message);
+    if (waiting.size() == 1)
+        QTimer::singleShot(0, this, &Bridge::runWaitingCommand);
+}

@@ -1,0 +1,67 @@
+#ifndef BRIDGE_H
+#define BRIDGE_H
+
+#include "outcome.h"
+#include "topics.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QQueue>
+#include <QTimer>
+
+class MqttClient;
+
+struct BridgeSettings
+{
+    int port = 1;           // COMn
+    int waitMs = 0;         // for a port another program holds
+    int intervalMs = 10000; // between refreshes
+    QString id;
+    QString prefix;
+    bool discovery = true;
+    QString discoveryPrefix;
+    bool readOnly = false;
+    QString brokerUrl; // as the log names the broker
+};
+
+// The installation on the broker: a refresh every interval, through the same
+// exchange as the window and the other commands, published as the state
+// message; the commands of the command topics run between refreshes, each
+// followed by a state message from its reply; Home Assistant's discovery on
+// every connection and whenever Home Assistant comes online. Every step worth
+// knowing goes to stderr, one line each.
+class Bridge : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int mostWaitingCommands = 8;
+
+    Bridge(const BridgeSettings &settings, MqttClient &client, QObject *parent = nullptr);
+
+    void start();
+    // Says offline and leaves the broker.
+    void stop();
+
+private:
+    void refresh();
+    void runWaitingCommand();
+    void exchange(const QByteArray &command, const QString &place);
+    void onConnected();
+    void onConnectionLost(const QString &why, int secondsToNextAttempt);
+    void onMessage(const QString &topic, const QByteArray &payload);
+    void announce();
+    void publishState();
+
+    BridgeSettings settings;
+    Topics topics;
+    MqttClient &client;
+    QTimer refreshTimer;
+    QQueue<CommandMessage> waiting;
+    QByteArray lastState; // the latest state message, published again on reconnecting
+    StatusChanges changes;
+    int refreshes = 0;
+    bool online = false;
+};
+
+#endif // BRIDGE_H

@@ -1,0 +1,182 @@
+// tavctl mqtt: the bridge's command line, and its run until a stop signal.
+#include "bridge.h"
+#include "commandline.h"
+#include "commands.h"
+#include "mqttclient.h"
+#include "stopsignals.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QSysInfo>
+#include <QUrl>
+
+#include <optional>
+
+namespace {
+
+constexpr double shortestInterval = 1; // seconds
+constexpr double longestInterval = 86400;
+
+// The options of the bridge, beyond those every exchanging command has.
+void addOptions(CommandLine &line)
+{
+    line.addOption({QStringLiteral("broker"),
+                    QStringLiteral("The broker: mqtt://HOST[:PORT] (default port 1883) or "
+                                   "mqtts://HOST[:PORT] (TLS, default port 8883)."),
+                    QStringLiteral("URL")});
+    line.addOption({QStringLiteral("interval"),
+                    QStringLiteral("Seconds between refreshes, 1 to 86400 (default 10)."),
+                    QStringLiteral("SECONDS"), QStringLiteral("10")});
+    line.addOption({QStringLiteral("id"),
+                    QStringLiteral("The installation's name: letters, digits, _ and - (default: "
+                                   "the host name and the port, as serre-com1)."),
+                    QStringLiteral("NAME")});
+    line.addOption({QStringLiteral("topic"),
+                    QStringLiteral("The prefix of the bridge's topics (default tav/NAME)."),
+                    QStringLiteral("PREFIX")});
+    line.addOption({QStringLiteral("username"), QStringLiteral("The broker's user name."),
+                    QStringLiteral("NAME")});
+    line.addOption({QStringLiteral("password-file"),
+                    QStringLiteral("A file whose first line is the broker's password (or "
+                                   "the environment variable TAV_MQTT_PASSWORD)."),
+                    QStringLiteral("FILE")});
+    line.addOption({QStringLiteral("cafile"),
+                    QStringLiteral("With mqtts: the CA certificate to trust, instead of the "
+                                   "system's."),
+                    QStringLiteral("FILE")});
+    line.addOption({QStringLiteral("no-discovery"),
+                    QStringLiteral("Send no Home Assistant discovery messages.")});
+    line.addOption({QStringLiteral("discovery-prefix"),
+                    QStringLiteral("Home Assistant's discovery prefix (default homeassistant)."),
+                    QStringLiteral("PREFIX"), QStringLiteral("homeassistant")});
+    line.addOption({QStringLiteral("read-only"),
+                    QStringLiteral("Take no commands: subscribe to nothing.")});
+}
+
+// mqtt://host[:port] or mqtts://host[:port], nothing else; why not, or nothing.
+std::optional<QString> readBroker(const QString &text, BrokerSettings &broker)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const bool tls = url.scheme() == QLatin1String("mqtts");
+    if (!url.isValid() || !(tls || url.scheme() == QLatin1String("mqtt")) ||
+        url.host().isEmpty() || !(url.path().isEmpty() || url.path() == QLatin1String("/")) ||
+        url.hasQuery() || url.hasFragment())
+        return QStringLiteral("--broker takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not "
+                              "\"%1\"")
+            .arg(text);
+    if (!url.userInfo().isEmpty())
+        return QStringLiteral("--broker: no credentials in the URL, which others can see; use "
+                              "--username and --password-file");
+    broker.host = url.host();
+    broker.tls = tls;
+    broker.port = url.port(tls ? 8883 : 1883);
+    return std::nullopt;
+}
+
+// The password from --password-file (its first line) or TAV_MQTT_PASSWORD.
+std::optional<QString> readPassword(const CommandLine &line, BrokerSettings &broker)
+{
+    broker.username = line.value(QStringLiteral("username"));
+    if (line.isSet(QStringLiteral("password-file"))) {
+        QFile file(line.value(QStringLiteral("password-file")));
+        if (!file.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+        broker.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
+    } else {
+        broker.password = qEnvironmentVariable("TAV_MQTT_PASSWORD");
+    }
+    if (!broker.password.isEmpty() && broker.username.isEmpty())
+        return QStringLiteral("a password needs --username");
+    return std::nullopt;
+}
+
+// The host name and the port, as an id Home Assistant takes.
+QString defaultId(int port)
+{
+    QString id = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0).toLower() +
+                 QStringLiteral("-com") + QString::number(port);
+    for (QChar &c : id)
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('_'))
+            c = QLatin1Char('-');
+    return id;
+}
+
+std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &broker,
+                                    BridgeSettings &bridge)
+{
+    if (!line.positionalArguments().isEmpty())
+        return QStringLiteral("takes no arguments");
+    if (!line.isSet(QStringLiteral("broker")))
+        return QStringLiteral("--broker URL is required");
+    if (auto problem = readBroker(line.value(QStringLiteral("broker")), broker))
+        return problem;
+    if (auto problem = readPassword(line, broker))
+        return problem;
+    broker.caFile = line.value(QStringLiteral("cafile"));
+    if (!broker.caFile.isEmpty() && !broker.tls)
+        return QStringLiteral("--cafile goes with an mqtts:// broker");
+    bool isNumber = false;
+    const double seconds = line.value(QStringLiteral("interval")).toDouble(&isNumber);
+    if (!isNumber || !(seconds >= shortestInterval && seconds <= longestInterval))
+        return QStringLiteral("--interval takes seconds from 1 to 86400, not \"%1\"")
+            .arg(line.value(QStringLiteral("interval")));
+    bridge.intervalMs = int(seconds * 1000);
+    bridge.port = line.port();
+    bridge.waitMs = line.waitMs();
+    bridge.id = line.isSet(QStringLiteral("id")) ? line.value(QStringLiteral("id"))
+                                                 : defaultId(line.port());
+    if (!isValidId(bridge.id))
+        return QStringLiteral("--id takes letters, digits, _ and -, not \"%1\"").arg(bridge.id);
+    bridge.prefix = line.isSet(QStringLiteral("topic")) ? line.value(QStringLiteral("topic"))
+                                                        : QStringLiteral("tav/") + bridge.id;
+    bridge.discovery = !line.isSet(QStringLiteral("no-discovery"));
+    bridge.discoveryPrefix = line.value(QStringLiteral("discovery-prefix"));
+    bridge.readOnly = line.isSet(QStringLiteral("read-only"));
+    bridge.brokerUrl = line.value(QStringLiteral("broker"));
+    broker.clientId = QStringLiteral("tavctl-") + bridge.id;
+    broker.willTopic = Topics(bridge.prefix).availability;
+    broker.willPayload = "offline";
+    return std::nullopt;
+}
+
+} // namespace
+
+int mqttCommand(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("mqtt"),
+                     QStringLiteral("Bridges the installation to an MQTT broker: a refresh every "
+                                    "interval, published as PREFIX/state; commands from "
+                                    "PREFIX/motor/set and PREFIX/light/set; Home Assistant "
+                                    "discovery. Runs until SIGINT or SIGTERM."));
+    addOptions(line);
+    line.setExitStatuses(QStringLiteral(
+        "Exit status: 0 stopped by SIGINT or SIGTERM (after publishing offline); 2 usage\n"
+        "error (a bad URL, option or file); 5 the broker refused the credentials or\n"
+        "the authorization, or the TLS connection failed: not tried again. A broker\n"
+        "that cannot be reached, or is lost, is tried again for ever, after a pause\n"
+        "that doubles from 1 s to 60 s.\n"));
+    if (const auto status = line.parse(arguments))
+        return *status;
+    BrokerSettings broker;
+    BridgeSettings settings;
+    if (const auto problem = readSettings(line, broker, settings))
+        return line.usageError(*problem);
+    MqttClient client(broker);
+    if (!client.settingsError().isEmpty())
+        return line.usageError(client.settingsError());
+    Bridge bridge(settings, client);
+    QObject::connect(&client, &MqttClient::refused, [&](const QString &why) {
+        printError(QStringLiteral("mqtt: %1 refused the bridge: %2").arg(settings.brokerUrl, why));
+        QCoreApplication::exit(ExitStatus::brokerRefused);
+    });
+    const StopSignals stop;
+    QSocketNotifier stopped(stop.descriptor(), QSocketNotifier::Read);
+    QObject::connect(&stopped, &QSocketNotifier::activated, [&] {
+        stopped.setEnabled(false);
+        bridge.stop();
+        QCoreApplication::exit(ExitStatus::done);
+    });
+    bridge.start();
+    return QCoreApplication::exec();
+}

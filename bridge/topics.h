@@ -1,0 +1,52 @@
+#ifndef TOPICS_H
+#define TOPICS_H
+
+#include <QByteArray>
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+// What the bridge publishes and listens to, as pure functions of its
+// settings: the topic names, the command messages it accepts, and the
+// discovery messages that make Home Assistant set up the installation by
+// itself. No network and no serial line here.
+
+// The bridge's topics under its prefix (tav/ID by default).
+struct Topics
+{
+    explicit Topics(const QString &prefix)
+        : state(prefix + QStringLiteral("/state")),
+          availability(prefix + QStringLiteral("/availability")),
+          motor(prefix + QStringLiteral("/motor/set")), light(prefix + QStringLiteral("/light/set"))
+    {
+    }
+    QString state;        // one JSON object per refresh, retained
+    QString availability; // online, or offline (the will, and on stopping), retained
+    QString motor;        // up, down, left, right
+    QString light;        // 1 to 4, off, all LEVEL
+};
+
+// True for an id Home Assistant takes in a discovery topic: letters, digits,
+// underscores and hyphens, at least one.
+bool isValidId(const QString &id);
+
+// The bytes a command message stands for, on the motor or the light topic,
+// exactly as tavctl motor and tavctl light send them; or why it is ignored.
+struct CommandMessage
+{
+    QByteArray bytes;  // empty when the payload is not a command
+    QString words;     // "motor up", "light all 80": what the log tells
+    QString problem;   // why it is ignored
+};
+CommandMessage commandMessage(const Topics &topics, const QString &topic, const QByteArray &payload);
+
+// One retained message per entity for Home Assistant's MQTT discovery, under
+// `discoveryPrefix`: the installation's measurements, its battery's state and,
+// unless `readOnly`, its controls (four motor buttons, a select of the
+// lights). With `readOnly`, the controls' topics get empty payloads, which
+// remove them if an earlier run announced them.
+QVector<QPair<QString, QByteArray>> discoveryMessages(const QString &id, const Topics &topics,
+                                                      const QString &discoveryPrefix,
+                                                      bool readOnly);
+
+#endif // TOPICS_H
