@@ -1,32 +1,31 @@
 #ifndef MOSQUITTOBROKER_H
 #define MOSQUITTOBROKER_H
 
-#include <QList>
 #include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 
 // A real Mosquitto broker on free loopback ports, for as long as this lives.
-// Its plain listener takes anyone; with Password, a second one takes only user
-// "tav" with password "s3cret"; with Tls, a third one takes TLS connections to
-// "localhost", its certificate from a throw-away CA (caFile()). It keeps
-// nothing: started again, it holds no retained message.
+// Its plain listener takes anyone. With `secured`, two more: one takes only
+// user "tav" with password "s3cret", the other TLS connections to localhost,
+// its certificate from a throw-away CA (caFile()). It keeps nothing: started
+// again, it holds no retained message.
 class MosquittoBroker
 {
 public:
     enum Listener { Plain, Password, Tls };
-    explicit MosquittoBroker(int listeners = 0); // 1 << Password | 1 << Tls
+    explicit MosquittoBroker(bool secured = false);
     ~MosquittoBroker() { stop(); }
     void start(); // again after stop(), on the same ports
     void stop() { process.terminate(), process.waitForFinished(5000); }
     quint16 port(Listener listener = Plain) const { return ports[listener]; }
-    QString url(Listener listener = Plain) const
+    QString url(Listener listener = Plain) const // mqtts://localhost:PORT for Tls
     {
         return QString(listener == Tls ? "mqtts://localhost:%1" : "mqtt://127.0.0.1:%1")
             .arg(ports[listener]);
     }
     QString caFile() const { return dir.filePath("ca.crt"); }
-    QByteArray log() const; // everything it logged since it was first started
+    QByteArray log() const; // all it logged, from its first start on
 
 private:
     QTemporaryDir dir;
@@ -43,8 +42,7 @@ struct MqttMessage
 
 // mosquitto_sub on the broker's plain listener, subscribed to every topic from
 // its construction on (again after the broker restarts), keeping each message
-// in order. Each message is published by mosquitto_pub, at QoS 1, when the
-// previous one is in.
+// in order; and mosquitto_pub, which publishes at QoS 1.
 class MqttListener
 {
 public:
@@ -56,7 +54,8 @@ public:
     // Spins the event loop until a message on that topic (with that payload,
     // unless null) has come since the last clear(), for at most `ms`.
     bool waitFor(const QByteArray &topic, const QByteArray &payload = {}, int ms = 5000) const;
-    void publish(const QByteArray &topic, const QByteArray &payload) const;
+    // One message for each payload, back to back.
+    void publish(const QByteArray &topic, const QByteArrayList &payloads) const;
     void clear() { received.clear(); }
 
 private:
