@@ -71,6 +71,8 @@ std::optional<QString> readBroker(const QString &text, BrokerSettings &broker)
     broker.host = url.host();
     broker.tls = tls;
     broker.port = url.port(tls ? 8883 : 1883);
+    if (broker.port < 1)
+        return QStringLiteral("--broker: the port goes from 1 to 65535");
     return std::nullopt;
 }
 

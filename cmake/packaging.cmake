@@ -24,7 +24,14 @@ status in text, JSON or CSV, any command, the motors and the lights, a
 recording of the measurements at a fixed interval into a CSV file, and its
 chart as a PNG or SVG picture drawn without a display; and
 tav-controller-sim, a simulator of the controller on a pseudo-terminal, for
-trying both without the installation.")
+trying both without the installation.
+
+tavctl mqtt bridges the installation and an MQTT broker: it publishes the
+measurements at a fixed interval, takes motor and light commands, and
+announces the installation's sensors, buttons and lights to Home Assistant
+through MQTT discovery. The systemd service tavctl-mqtt@NAME runs it, one
+instance per installation, each configured in /etc/tav/mqtt-NAME.conf; the
+package enables and starts none.")
 
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${TAV_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -33,6 +40,12 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # tav-panel_1.2-1_amd64.deb
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# Maintainer scripts: systemd told of tavctl-mqtt@.service as it comes, is
+# upgraded (the bridges that run start again) and goes (they stop first).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/data/debian/postinst
+    ${PROJECT_SOURCE_DIR}/data/debian/prerm
+    ${PROJECT_SOURCE_DIR}/data/debian/postrm)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 

@@ -1,6 +1,18 @@
-# Installs the build into a fresh prefix and checks what an operator's desktop needs.
-# Run with -DBUILD_DIR=... -DPREFIX=... [-DVALIDATOR=desktop-file-validate]
+# Installs the build into a fresh prefix and checks what an operator's desktop
+# and the MQTT bridge's service need.
+# Run with -DBUILD_DIR=... -DPREFIX=... -DUNIT_DIR=... -DBINDIR=... (the configured
+# prefix's) [-DVALIDATOR=desktop-file-validate]
 file(REMOVE_RECURSE "${PREFIX}")
+# A unit folder outside the prefix (/lib/systemd/system, for the prefix /usr)
+# is installed under a staging folder, as the package does, so that the check
+# writes nowhere else.
+set(root "")
+set(unit "${PREFIX}/${UNIT_DIR}/tavctl-mqtt@.service")
+if(IS_ABSOLUTE "${UNIT_DIR}")
+  set(root "${PREFIX}/root")
+  set(ENV{DESTDIR} "${root}")
+  set(unit "${root}${UNIT_DIR}/tavctl-mqtt@.service")
+endif()
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
                 RESULT_VARIABLE installed OUTPUT_QUIET)
 if(NOT installed EQUAL 0)
@@ -8,13 +20,23 @@ if(NOT installed EQUAL 0)
 endif()
 foreach(expected bin/tav-panel bin/tav-controller-sim bin/tavctl share/man/man1/tavctl.1.gz
                  share/applications/tav-panel.desktop
-                 share/icons/hicolor/scalable/apps/tav-panel.svg)
-  if(NOT EXISTS "${PREFIX}/${expected}")
+                 share/icons/hicolor/scalable/apps/tav-panel.svg
+                 share/doc/tav-panel/examples/mqtt-NAME.conf)
+  if(NOT EXISTS "${root}${PREFIX}/${expected}")
     message(FATAL_ERROR "${expected} is not installed")
   endif()
 endforeach()
+if(NOT EXISTS "${unit}")
+  message(FATAL_ERROR "the unit tavctl-mqtt@.service is not installed in ${UNIT_DIR}")
+endif()
+# The unit names tavctl where the configured prefix puts it.
+file(STRINGS "${unit}" exec REGEX "^ExecStart=")
+string(FIND "${exec}" "ExecStart=${BINDIR}/tavctl mqtt " at)
+if(NOT at EQUAL 0)
+  message(FATAL_ERROR "the unit does not start ${BINDIR}/tavctl: ${exec}")
+endif()
 if(VALIDATOR)
-  execute_process(COMMAND "${VALIDATOR}" "${PREFIX}/share/applications/tav-panel.desktop"
+  execute_process(COMMAND "${VALIDATOR}" "${root}${PREFIX}/share/applications/tav-panel.desktop"
                   RESULT_VARIABLE valid)
   if(NOT valid EQUAL 0)
     message(FATAL_ERROR "the desktop entry does not validate")
