@@ -169,8 +169,8 @@ private slots:
         QCOMPARE(bridge.log.count("tavctl: mqtt: dropped "), 12 - ran);
         for (int i = 0; i < 12; ++i)
             QVERIFY(i < ran ? site.commands()[i] == "E01" + levels[i].mid(4) + '\r'
-                            : bridge.log.contains("tavctl: mqtt: dropped \"" + levels[i] +
-                                                  "\": 8 commands already wait\n"));
+                            : bridge.log.contains("tavctl: mqtt: dropped light " + levels[i] +
+                                                  ": 8 commands already wait\n"));
     }
 
     // Offline, retained, once: the will, or the bridge's own before it leaves
@@ -187,12 +187,16 @@ private slots:
             Installation site;
             Bridge bridge(site.arguments(more));
             QVERIFY2(site.online(prefix), prefix);
+            // Read-only, the buttons and the select are removed: an empty message each.
+            const bool readOnly = more.contains("read-only");
+            for (const MqttMessage &m : site.listener.messages("homeassistant/"))
+                QVERIFY2(m.payload.isEmpty() == (readOnly && !m.topic.contains("/sensor/")),
+                         m.topic);
             site.listener.clear();
             site.listener.publish(prefix + "/motor/set", {"up"});
             const QByteArray state = prefix + "/state";
             QVERIFY(QTest::qWaitFor([&] { return site.listener.messages(state).size() >= 2; }));
-            QCOMPARE(site.commands(),
-                     more.contains("read-only") ? QByteArrayList() : QByteArrayList{"J01010\r"});
+            QCOMPARE(site.commands(), readOnly ? QByteArrayList() : QByteArrayList{"J01010\r"});
             site.listener.clear();
             QCOMPARE(bridge.end(signal), signal == SIGKILL ? -1 : 0);
             QVERIFY(site.listener.waitFor(prefix + "/availability", "offline"));
