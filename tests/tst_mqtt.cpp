@@ -1,0 +1,285 @@
+// tavctl mqtt run as a process between a real Mosquitto broker and a scripted
+// controller on COM1: the retained state, availability and discovery (against
+// mqtt-discovery.approved; TAV_APPROVE=1 writes it anew, to be reviewed with
+// git diff); the bytes of each command message (data/mqtt-commands.txt); the
+// queue's limit; the will; reconnection after the broker restarts; passwords,
+// certificates and command lines accepted or refused (data/mqtt-command-lines.txt).
+#include "mosquittobroker.h"
+#include "ptycontroller.h"
+#include "quiettestcase.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+// The worked example with the panel at 13.0 V, whose decimal the state keeps.
+const QByteArray reply = withBytesAt(workedExampleReply(), 25, "130");
+
+// tavctl mqtt for as long as this lives, its stderr gathered as it comes.
+struct Bridge
+{
+    QProcess process;
+    QByteArray log;
+    explicit Bridge(const QStringList &arguments)
+    {
+        QObject::connect(&process, &QProcess::readyReadStandardError,
+                         [this] { log += process.readAllStandardError(); });
+        process.start(TAVCTL, QStringList{"mqtt"} + arguments);
+    }
+    ~Bridge() { process.kill(), process.waitForFinished(); }
+    // Its exit status, after `signal` if given; -1 for a crash or a bridge still running.
+    int end(int signal = 0)
+    {
+        if (signal && process.state() == QProcess::Running)
+            ::kill(pid_t(process.processId()), signal);
+        process.waitForFinished(5000);
+        const bool ended = process.state() == QProcess::NotRunning;
+        return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
+
+// A broker, a listener on it, and COM1 answering every command with `reply`.
+struct Installation
+{
+    explicit Installation(bool secured = false) : broker(secured) {}
+    SerialFolder folder;
+    PtyController com1{folder.pathOf(1), {{0, reply}}};
+    MosquittoBroker broker;
+    MqttListener listener{broker};
+    QStringList arguments(const QString &more = "--id t1") const
+    {
+        return ("--broker " + broker.url() + " --interval 1 " + more)
+            .split(' ', Qt::SkipEmptyParts);
+    }
+    QByteArrayList commands() const // what reached the line, less the refreshes
+    {
+        QByteArrayList sent = com1.commands();
+        sent.removeAll("R\r");
+        return sent;
+    }
+    bool online(const QByteArray &prefix = "tav/t1") const
+    {
+        return listener.waitFor(prefix + "/availability", "online") &&
+               listener.waitFor(prefix + "/state");
+    }
+};
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A table of data/: a row a line, its columns separated by blanks ('' is empty).
+QList<QByteArrayList> rowsOf(const QString &name)
+{
+    QList<QByteArrayList> rows;
+    for (const QByteArray &line : contentOf(QFINDTESTDATA("data/" + name)).split('\n')) {
+        QByteArrayList columns = line.simplified().split(' ');
+        for (QByteArray &column : columns)
+            column = column == "''" ? "" : column;
+        if (!line.startsWith('#') && !line.isEmpty())
+            rows.append(columns);
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestMqtt : public QuietTestCase
+{
+    Q_OBJECT
+
+private slots:
+    // One run: state, availability and discovery, all retained at QoS 1; each
+    // command message's bytes or its refusal, and a state after each exchange;
+    // discovery again when Home Assistant comes online.
+    void stateCommandsAndDiscovery()
+    {
+        Installation site;
+        Bridge bridge(site.arguments());
+        QVERIFY(site.online());
+        for (const MqttMessage &message : site.listener.messages())
+            QVERIFY2(message.retained && message.qos == 1, message.topic);
+        const auto configs = site.listener.retained("homeassistant/");
+        QString state = site.listener.retained("tav/t1/state").value("tav/t1/state");
+        QVERIFY2(state.contains("\"vpan_V\":13.0") && !state.contains(QRegularExpression("\n|: ")),
+                 qPrintable(state));
+        QJsonObject expected =
+            QJsonDocument::fromJson(contentOf(QFINDTESTDATA("data/tavctl-status.json"))).object();
+        expected["vpan_V"] = 13.0;
+        state.replace(QRegularExpression(R"("\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d")"),
+                      "\"TIME\"");
+        QCOMPARE(QJsonDocument::fromJson(state.toUtf8()).object(), expected);
+
+        // Right after a state, before the next refresh: from here each exchange has its state.
+        site.listener.clear();
+        QVERIFY(site.listener.waitFor("tav/t1/state"));
+        site.com1.clear(), site.listener.clear();
+        QByteArrayList sent;
+        for (const QByteArrayList &row : rowsOf("mqtt-commands.txt")) {
+            const QByteArray topic = "tav/t1/" + row[0];
+            const QByteArray payload = QByteArray::fromPercentEncoding(row[1]);
+            site.listener.publish(topic, {payload});
+            const QByteArray logged = row[2] == "-"
+                                          ? "ignored on " + topic + ": \"" + payload + '"'
+                                          : "command " + topic.split('/')[2] + ' ' + payload + '\n';
+            QTRY_VERIFY2_WITH_TIMEOUT(bridge.log.contains("tavctl: mqtt: " + logged), logged, 3000);
+            if (row[2] != "-")
+                sent << QByteArray::fromPercentEncoding(row[2]);
+            QTRY_COMPARE_WITH_TIMEOUT(site.commands(), sent, 3000);
+        }
+        QCOMPARE(bridge.log.count("tavctl: mqtt: ignored on "), 11);
+        QVERIFY(bridge.log.contains("/motor/set: \"north\" is not up, down, left or right\n"));
+        QVERIFY(QTest::qWaitFor([&] {
+            return site.listener.messages("tav/t1/state").size() == site.com1.commands().size();
+        }));
+
+        site.listener.clear();
+        site.listener.publish("homeassistant/status", {"online"});
+        QVERIFY(site.online() && site.listener.retained("homeassistant/") == configs);
+        QString snapshot; // each topic, then its payload indented, keys sorted
+        for (auto config = configs.cbegin(); config != configs.cend(); ++config)
+            snapshot += config.key() + '\n' + QJsonDocument::fromJson(config.value()).toJson();
+        QFile file(TAV_DISCOVERY_SNAPSHOT);
+        if (qEnvironmentVariableIntValue("TAV_APPROVE") && file.open(QIODevice::WriteOnly))
+            file.write(snapshot.toUtf8()), file.close();
+        QCOMPARE(snapshot.split('\n'), QString(contentOf(TAV_DISCOVERY_SNAPSHOT)).split('\n'));
+    }
+
+    // Twelve commands at once while the controller takes its time: one runs,
+    // eight wait, the rest are dropped.
+    void atMostEightCommandsWait()
+    {
+        Installation site;
+        site.com1.answerWith({{100, reply}});
+        Bridge bridge(site.arguments());
+        QVERIFY(site.online());
+        QByteArrayList levels;
+        for (int level = 1; level <= 12; ++level)
+            levels << "all " + QByteArray::number(level);
+        site.listener.publish("tav/t1/light/set", levels);
+        QVERIFY(QTest::qWaitFor([&] { return site.commands().size() >= 8; }));
+        QTest::qWait(1000); // one more would have come by now
+        const int ran = site.commands().size();
+        QVERIFY2(ran == 8 || ran == 9, site.commands().join(' ') + '\n' + bridge.log);
+        QCOMPARE(bridge.log.count("tavctl: mqtt: dropped "), 12 - ran);
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(i < ran ? site.commands()[i] == "E01" + levels[i].mid(4) + '\r'
+                            : bridge.log.contains("tavctl: mqtt: dropped light " + levels[i] +
+                                                  ": 8 commands already wait\n"));
+    }
+
+    // Offline, retained, once: the will, or the bridge's own before it leaves
+    // cleanly. On the way, a command on its topics, none when read-only.
+    void offlineWhenItEnds()
+    {
+        const QByteArray host = QSysInfo::machineHostName().toLower().toUtf8();
+        for (const auto &[signal, more, prefix] :
+             {std::tuple<int, QString, QByteArray>{SIGKILL, "--id t1", "tav/t1"},
+              {SIGTERM, "--id t1 --topic site/roof --read-only", "site/roof"},
+              {SIGINT, "",
+               "tav/" + QString(host).replace(QRegularExpression("[^a-z0-9_-]"), "-").toUtf8() +
+                   "-com1"}}) {
+            Installation site;
+            Bridge bridge(site.arguments(more));
+            QVERIFY2(site.online(prefix), prefix);
+            // Read-only, the buttons and the select are removed: an empty message each.
+            const bool readOnly = more.contains("read-only");
+            for (const MqttMessage &m : site.listener.messages("homeassistant/"))
+                QVERIFY2(m.payload.isEmpty() == (readOnly && !m.topic.contains("/sensor/")),
+                         m.topic);
+            site.listener.clear();
+            site.listener.publish(prefix + "/motor/set", {"up"});
+            const QByteArray state = prefix + "/state";
+            QVERIFY(QTest::qWaitFor([&] { return site.listener.messages(state).size() >= 2; }));
+            QCOMPARE(site.commands(), readOnly ? QByteArrayList() : QByteArrayList{"J01010\r"});
+            site.listener.clear();
+            QCOMPARE(bridge.end(signal), signal == SIGKILL ? -1 : 0);
+            QVERIFY(site.listener.waitFor(prefix + "/availability", "offline"));
+            QTest::qWait(300); // a will after an unclean end would come now
+            const QList<MqttMessage> offline = site.listener.messages(prefix + "/availability");
+            QVERIFY2(offline.size() == 1 && offline[0].retained && offline[0].qos == 1, prefix);
+            QVERIFY2(signal == SIGKILL || bridge.log.endsWith("tavctl: mqtt: stopped\n"),
+                     bridge.log);
+        }
+    }
+
+    // Down for 1.5 s: the retry after 1 s fails, the next comes 2 s later; then
+    // down for a moment: 1 s again. Each time, all announced again.
+    void reconnectsAfterTheBrokerRestarts()
+    {
+        Installation site;
+        Bridge bridge(site.arguments());
+        QVERIFY(site.online());
+        const auto configs = site.listener.retained("homeassistant/");
+        for (const auto &[downMs, earliestMs, latestMs] :
+             {std::tuple{1500, 2500, 4000}, {0, 800, 2000}}) {
+            const int connections = bridge.log.count("tavctl: mqtt: connected to ");
+            QElapsedTimer clock;
+            clock.start();
+            site.broker.stop();
+            site.listener.clear();
+            QTest::qWait(downMs);
+            site.broker.start();
+            QVERIFY(QTest::qWaitFor(
+                [&] { return bridge.log.count("tavctl: mqtt: connected to ") > connections; },
+                6000));
+            QVERIFY2(clock.elapsed() >= earliestMs && clock.elapsed() <= latestMs,
+                     qPrintable(QString::number(clock.elapsed())));
+            QVERIFY(site.online() && site.listener.retained("homeassistant/") == configs);
+        }
+        const QString lost =
+            "disconnected from " + site.broker.url() + ": .+; trying again in 1 s\n";
+        QVERIFY2(QString(bridge.log).contains(QRegularExpression(lost)), bridge.log);
+    }
+
+    void connectsOrIsRefused_data()
+    {
+        QTest::addColumn<QByteArrayList>("row");
+        for (const QByteArrayList &row : rowsOf("mqtt-command-lines.txt"))
+            QTest::newRow(row[0] + ": " + row.mid(2).join(' ')) << row;
+    }
+
+    // Refused: one line, and never a second attempt; a usage error: not even one.
+    void connectsOrIsRefused()
+    {
+        QFETCH(QByteArrayList, row);
+        const int status = row[0].toInt();
+        const QByteArray password = QByteArray::fromPercentEncoding(row[1]);
+        Installation site(true);
+        const QString file = QFileInfo(site.folder.pathOf(1)).path() + "/password";
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(password) == password.size());
+        out.close();
+        QString line = row.mid(2).join(' ');
+        if (!line.contains("%4") && password != "-")
+            qputenv("TAV_MQTT_PASSWORD", password);
+        const QStringList values{QString::number(site.broker.port()),
+                                 QString::number(site.broker.port(MosquittoBroker::Password)),
+                                 QString::number(site.broker.port(MosquittoBroker::Tls)),
+                                 file,
+                                 site.broker.caFile(),
+                                 file + ".none"};
+        for (int i = 0; i < values.size(); ++i)
+            line.replace(QString("%%1").arg(i + 1), values[i]);
+        Bridge bridge(line.split(' '));
+        qunsetenv("TAV_MQTT_PASSWORD");
+        QVERIFY(status != 0 || site.online());
+        QCOMPARE(bridge.end(status == 0 ? SIGTERM : 0), status);
+        QVERIFY2(status == 0 ||
+                     (bridge.log.startsWith("tavctl: mqtt: ") && bridge.log.count('\n') == 1),
+                 bridge.log);
+        const QRegularExpression attempt(
+            QString("New connection from .* on port (%1|%2)\\.$").arg(values[1], values[2]));
+        QCOMPARE(QString(site.broker.log()).split('\n').filter(attempt).size(),
+                 status == 2 ? 0 : 1);
+        QVERIFY(status != 2 || site.com1.commands().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestMqtt)
+#include "tst_mqtt.moc"
