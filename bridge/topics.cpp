@@ -139,7 +139,9 @@ bool isValidTopicPrefix(const QString &prefix)
 CommandMessage commandMessage(const Topics &topics, const QString &topic, const QByteArray &payload)
 {
     CommandMessage message;
-    const QString text = QString::fromLatin1(payload);
+    // Every byte: QString::fromLatin1(QByteArray) would stop at a NUL, and
+    // take "up\0anything" for up.
+    const QString text = QString::fromLatin1(payload.constData(), payload.size());
     const bool motor = topic == topics.motor;
     message.bytes = motor ? motorBytes(text) : lightBytes(text.split(QLatin1Char(' ')));
     message.words = (motor ? QStringLiteral("motor ") : QStringLiteral("light ")) + text;

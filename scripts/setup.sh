@@ -80,10 +80,11 @@ sanitizer_options() {
 }
 
 # The fuzz targets (fuzz/), each with its folder of seeds in fuzz/corpus/: the
-# first two take a reply, the third a recording.
-TAV_FUZZERS=(fuzz-replyfields fuzz-decoder fuzz-recording)
+# first two take a reply, the third a recording, the fourth an MQTT command
+# message.
+TAV_FUZZERS=(fuzz-replyfields fuzz-decoder fuzz-recording fuzz-commands)
 declare -gA TAV_FUZZ_SEEDS=([fuzz-replyfields]=replies [fuzz-decoder]=replies
-    [fuzz-recording]=recordings)
+    [fuzz-recording]=recordings [fuzz-commands]=commands)
 
 # run_fuzzers DIR SECONDS: runs every fuzz target built in DIR for SECONDS, side
 # by side, growing a working corpus in DIR/fuzz-work/NAME from its seeds. Prints
