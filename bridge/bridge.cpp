@@ -116,11 +116,17 @@ void Bridge::announce()
     publishState();
 }
 
-void Bridge::onMessage(const QString &topic, const QByteArray &payload)
+void Bridge::onMessage(const QString &topic, const QByteArray &payload, bool retained)
 {
     if (topic == settings.discoveryPrefix + QStringLiteral("/status")) {
         if (payload == "online")
             announce();
+        return;
+    }
+    // A command kept by the broker would move the panel again at every
+    // connection: only one sent now is carried out.
+    if (retained) {
+        log(QStringLiteral("ignored on %1: a retained message, not a command sent now").arg(topic));
         return;
     }
     const CommandMessage message = commandMessage(topics, topic, payload);

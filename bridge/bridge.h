@@ -49,7 +49,7 @@ private:
     void exchange(const QByteArray &command, const QString &place);
     void onConnected();
     void onConnectionLost(const QString &why, int secondsToNextAttempt);
-    void onMessage(const QString &topic, const QByteArray &payload);
+    void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void announce();
     void publishState();
 

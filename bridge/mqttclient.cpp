@@ -263,7 +263,8 @@ void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *mes
 {
     emit static_cast<MqttClient *>(self)->messageReceived(
         QString::fromUtf8(message->topic),
-        QByteArray(static_cast<const char *>(message->payload), message->payloadlen));
+        QByteArray(static_cast<const char *>(message->payload), message->payloadlen),
+        message->retain);
 }
 
 void MqttClient::onLog(mosquitto *, void *self, int level, const char *text)

@@ -64,7 +64,8 @@ signals:
     void connected();
     void connectionLost(const QString &why, int secondsToNextAttempt);
     void refused(const QString &why);
-    void messageReceived(const QString &topic, const QByteArray &payload);
+    // `retained`: kept by the broker from an earlier publisher, not sent now.
+    void messageReceived(const QString &topic, const QByteArray &payload, bool retained);
 
 private:
     static void onConnect(mosquitto *, void *self, int result);

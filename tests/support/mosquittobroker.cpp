@@ -127,11 +127,13 @@ bool MqttListener::waitFor(const QByteArray &topic, const QByteArray &payload, i
         ms);
 }
 
-void MqttListener::publish(const QByteArray &topic, const QByteArrayList &payloads) const
+void MqttListener::publish(const QByteArray &topic, const QByteArrayList &payloads,
+                           bool retain) const
 {
     QProcess pub; // several on one connection, one a line
-    const QStringList message =
-        payloads.size() == 1 ? QStringList{"-m", payloads[0]} : QStringList{"-l"};
+    QStringList message = payloads.size() == 1 ? QStringList{"-m", payloads[0]} : QStringList{"-l"};
+    if (retain)
+        message << "-r";
     pub.start("mosquitto_pub",
               QStringList{"-p", QString::number(port), "-q", "1", "-t", topic} + message);
     pub.write(payloads.join('\n') + '\n');

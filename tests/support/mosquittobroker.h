@@ -55,7 +55,8 @@ public:
     // unless null) has come since the last clear(), for at most `ms`.
     bool waitFor(const QByteArray &topic, const QByteArray &payload = {}, int ms = 5000) const;
     // One message for each payload, back to back.
-    void publish(const QByteArray &topic, const QByteArrayList &payloads) const;
+    void publish(const QByteArray &topic, const QByteArrayList &payloads,
+                 bool retain = false) const;
     void clear() { received.clear(); }
 
 private:
