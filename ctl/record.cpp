@@ -213,7 +213,7 @@ int recordCommand(const QStringList &arguments)
     line.addOption({QStringLiteral("count"),
                     QStringLiteral("Stop after K rows (default: run until stopped)."),
                     QStringLiteral("K")});
-    line.addOption({QStringLiteral("output"),
+    line.addOption({{QStringLiteral("o"), QStringLiteral("output")},
                     QStringLiteral("The recording to write, or to append to if it is one."),
                     QStringLiteral("FILE.csv")});
     line.setExitStatuses(QStringLiteral(

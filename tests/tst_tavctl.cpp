@@ -259,7 +259,7 @@ private slots:
         // where no row measured ends as its last failure.
         for (const auto &[port, status] : {std::pair{"2", 1}, {"3", 3}})
             QCOMPARE(std::get<0>(
-                         tavctl({"record", "--port", port, "--count", "1", "--output", line.csv})),
+                         tavctl({"record", "--port", port, "--count", "1", "-o", line.csv})),
                      status);
         const QList<QStringList> rows = rowsOf(contentOf(line.csv));
         QCOMPARE(rows.size(), 4);
