@@ -35,8 +35,9 @@ const char *const usage =
     "  --fast             send replies at once instead of at 9600 baud\n"
     "  --mode MODE        normal, silent, garbage, short or chatter (default normal)\n"
     "  --set FIELD=VALUE  always send VALUE in that field: est, ouest, nord, sud, vpan,\n"
-    "                     vbat, ipan, ibat, azimut, elevation (-999999 to 999999), or\n"
-    "                     charge, pleine, vide (0 or 1)\n"
+    "                     vbat, ipan, ibat, azimut, elevation (-99 to 999, what the\n"
+    "                     reply's three characters carry), or charge, pleine, vide\n"
+    "                     (0 or 1)\n"
     "  --seed N           seed of the random faults, 0 to 4294967295\n"
     "  --no-hint          say only which port it plays, not how to start the panel\n";
 
@@ -97,7 +98,9 @@ struct Arguments
 
 void setFixedField(Arguments &args, const std::string &assignment)
 {
-    const Range number{-999999, 999999, true}, flag{0, 1, true};
+    // What a field of the reply can carry: three characters for a number, a
+    // minus sign taking one of them; two, "00" or "01", for a flag.
+    const Range number{-99, 999, true}, flag{0, 1, true};
     const auto equals = assignment.find('=');
     const std::string field = assignment.substr(0, equals);
     const bool isFlag = field == "charge" || field == "pleine" || field == "vide";
@@ -105,8 +108,8 @@ void setFixedField(Arguments &args, const std::string &assignment)
         equals == std::string::npos ? std::nullopt : toNumber(assignment.substr(equals + 1));
     if (!Simulator::isFieldName(field) || !isIn(value, isFlag ? flag : number))
         refuse("--set",
-               "FIELD=VALUE with a field listed below and a whole number from -999999 to "
-               "999999 (0 or 1 for charge, pleine and vide)",
+               "FIELD=VALUE with a field listed below and a whole number from -99 to 999, "
+               "what the reply's field carries (0 or 1 for charge, pleine and vide)",
                assignment);
     args.options.fixedFields[field] = int(*value);
 }
