@@ -13,7 +13,9 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -26,7 +28,8 @@ void requestStop(int)
 
 const char *const usage =
     "usage: tav-controller-sim [options]\n"
-    "  --dir DIR          folder for the port link (default: a new temporary folder)\n"
+    "  --dir DIR          folder for the port link, made if missing (default: a new\n"
+    "                     temporary folder)\n"
     "  --port N           port number, 1 to 99, linked as DIR/COMN (default 1)\n"
     "  --day-seconds S    real seconds for a whole simulated day, 1 to 86400 (default 120),\n"
     "                     or 0 to hold the sun still\n"
@@ -44,6 +47,13 @@ const char *const usage =
 [[noreturn]] void fail(const std::string &message)
 {
     std::cerr << "tav-controller-sim: " << message << "\n" << usage;
+    std::exit(2);
+}
+
+// For what the system refuses: the reason, without the usage.
+[[noreturn]] void cannot(const std::string &what)
+{
+    std::cerr << "tav-controller-sim: cannot " << what << ": " << std::strerror(errno) << "\n";
     std::exit(2);
 }
 
@@ -202,8 +212,24 @@ std::string makeTemporaryFolder()
     const char *base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tav-sim-XXXXXX";
     if (!mkdtemp(pattern.data()))
-        fail("cannot create a temporary folder: " + std::string(std::strerror(errno)));
+        cannot("create a temporary folder");
     return pattern;
+}
+
+// Makes the folder, and those above it, where missing (mode 0700, as a
+// temporary folder is made). Returns the folders it made, outermost first.
+std::vector<std::string> makeFolder(const std::string &folder)
+{
+    std::vector<std::string> made;
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) == 0)
+            made.push_back(part);
+        else if (errno != EEXIST)
+            cannot("make the folder " + part);
+        if (slash == std::string::npos)
+            return made;
+    }
 }
 
 } // namespace
@@ -214,6 +240,9 @@ int main(int argc, char **argv)
     const bool ownFolder = args.folder.empty();
     if (ownFolder)
         args.folder = makeTemporaryFolder();
+    // Removed at the end, if nothing else has come into them meanwhile.
+    const std::vector<std::string> made = ownFolder ? std::vector{args.folder}
+                                                    : makeFolder(args.folder);
     args.options.linkPath = args.folder + "/COM" + std::to_string(args.port);
 
     struct sigaction action
@@ -232,11 +261,14 @@ int main(int argc, char **argv)
             std::cout << "; start the panel with: TAV_SERIAL_DIR=" << args.folder << " tav-panel";
         std::cout << std::endl;
         simulator.run(stopRequested);
+    } catch (const CannotLink &error) { // a --dir it may not write in, a file there
+        std::cerr << "tav-controller-sim: " << error.what() << "\n";
+        status = 2;
     } catch (const std::exception &error) {
         std::cerr << "tav-controller-sim: " << error.what() << "\n";
         status = 1;
     }
-    if (ownFolder)
-        rmdir(args.folder.c_str());
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+        rmdir(folder->c_str());
     return status;
 }
