@@ -42,7 +42,8 @@ const char *const usage =
     "                     reply's three characters carry), or charge, pleine, vide\n"
     "                     (0 or 1)\n"
     "  --seed N           seed of the random faults, 0 to 4294967295\n"
-    "  --no-hint          say only which port it plays, not how to start the panel\n";
+    "  --no-hint          say only which port it plays, not how to start the panel\n"
+    "  -h, --help         show this help\n";
 
 [[noreturn]] void fail(const std::string &message)
 {
