@@ -13,7 +13,7 @@ namespace {
 
 void log(const QString &line)
 {
-    printError(QStringLiteral("mqtt: ") + line);
+    printError(line);
 }
 
 } // namespace

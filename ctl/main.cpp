@@ -1,5 +1,6 @@
 // tavctl: the installation from the command line, through the same exchange
 // and reply reading as the panel.
+#include "commandline.h"
 #include "commands.h"
 
 #include <QApplication>
@@ -21,6 +22,9 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "  plot     draw a recording as a PNG or SVG chart\n"
                           "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
                           "\n"
+                          "  -h, --help, --help-all   show this help\n"
+                          "  --version                show tavctl's version\n"
+                          "\n"
                           "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
                           "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
                           "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
@@ -33,7 +37,7 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
 void keepToolkitWarningsOff(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+        printError(message);
 }
 
 } // namespace
@@ -46,6 +50,7 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    setCommandName(command);
     // Only plot draws; it needs no display.
     std::unique_ptr<QCoreApplication> application;
     if (command == QLatin1String("plot")) {
@@ -78,8 +83,9 @@ int main(int argc, char *argv[])
     for (const auto &[name, run] : commands)
         if (command == QLatin1String(name))
             return run(arguments);
-    QTextStream(stderr) << (command.isEmpty() ? QString()
-                                              : "tavctl: unknown command " + command + "\n")
-                        << usage;
+    printError((command.isEmpty() ? QStringLiteral("no command given")
+                                  : QStringLiteral("unknown command")) +
+               QStringLiteral("; the commands are status, send, motor, light, record, plot "
+                              "and mqtt (tavctl --help)"));
     return ExitStatus::usage;
 }

@@ -89,20 +89,23 @@ private slots:
     void commandLines_data()
     {
         QTest::addColumn<QStringList>("columns"); // decoded
+        QTest::addColumn<QByteArray>("said");     // after "tavctl: COMMAND: ", when given
         for (const QByteArray &line :
              contentOf(QFINDTESTDATA("data/tavctl-commands.txt")).split('\n')) {
-            const QList<QByteArray> words = line.simplified().split(' ');
+            const int arrow = line.contains(" => ") ? line.indexOf(" => ") : line.size();
+            const QList<QByteArray> words = line.left(arrow).simplified().split(' ');
             QStringList columns;
             for (const QByteArray &word : words)
                 columns.append(QByteArray::fromPercentEncoding(word == "''" ? "" : word));
             if (words.size() >= 4 && !line.startsWith('#'))
-                QTest::newRow(words.mid(3).join(' ')) << columns;
+                QTest::newRow(words.mid(3).join(' ')) << columns << line.mid(arrow + 4);
         }
     }
 
     void commandLines()
     {
         QFETCH(QStringList, columns);
+        QFETCH(QByteArray, said);
         const int status = columns.at(0).toInt();
         const QString printed = columns.at(2);
         Line line;
@@ -111,10 +114,13 @@ private slots:
         const QByteArray sent = columns.at(1).toUtf8();
         QCOMPARE((line.com1.commands() + line.com2.commands() + line.com4.commands()).join(), sent);
         QCOMPARE(line.watch.opened(), !sent.isEmpty()); // nothing sent: no port even opened
-        if (status != 0) // one line that says why, and only a reply on stdout
-            QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 &&
+        const QByteArray voice = "tavctl: " + columns.at(3).toUtf8() + ": ";
+        if (status != 0) // one line in tavctl's voice that says why, and only a reply on stdout
+            QVERIFY2(err.startsWith(voice) && err.count('\n') == 1 && !err.endsWith(".\n") &&
                          out.isEmpty() == (printed == "-"),
                      err);
+        if (!said.isEmpty())
+            QCOMPARE(err, voice + said + '\n');
         QSerialPort missing(serialDeviceFor("COM3"));
         if (status == 3 && !missing.open(QIODevice::ReadWrite)) // with the toolkit's own text
             QVERIFY2(err.contains(missing.errorString().toUtf8()), err);
@@ -146,7 +152,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("measured");
-        QTest::addColumn<QByteArray>("message"); // after "tavctl: COM1: ", when given
+        QTest::addColumn<QByteArray>("message"); // after "tavctl: status: COM1: ", when given
         const QByteArray example = workedExampleReply();
         const auto row = [](const char *name, const QByteArray &reply, bool measured,
                             const QByteArray &message = {}) {
@@ -177,7 +183,7 @@ private slots:
         QCOMPARE(code, measured ? 0 : 1);
         QVERIFY2(out.endsWith(measured ? ",ok\n" : QByteArray(14, ',') + "bad reply\n"), out);
         if (!message.isEmpty())
-            QCOMPARE(err, "tavctl: COM1: " + message + '\n');
+            QCOMPARE(err, "tavctl: status: COM1: " + message + '\n');
     }
 
     // A reply that stdout does not take is a failure, not a success.
@@ -217,7 +223,7 @@ private slots:
         holder.start(TAV_PORT_HOLDER, {serialDeviceFor("COM1")});
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
         const auto [code, out, err] = tavctl({"status", "--wait", "0.1"});
-        QCOMPARE(err, QString("tavctl: COM1 is busy: another program is using it (PID %1)\n")
+        QCOMPARE(err, QString("tavctl: status: COM1 is busy: another program is using it (PID %1)\n")
                           .arg(holder.processId())
                           .toUtf8());
         QCOMPARE(code, 3);
@@ -253,7 +259,7 @@ private slots:
         // where no row measured ends as its last failure.
         for (const auto &[port, status] : {std::pair{"2", 1}, {"3", 3}})
             QCOMPARE(std::get<0>(
-                         tavctl({"record", "--port", port, "--count", "1", "--output", line.csv})),
+                         tavctl({"record", "--port", port, "--count", "1", "-o", line.csv})),
                      status);
         const QList<QStringList> rows = rowsOf(contentOf(line.csv));
         QCOMPARE(rows.size(), 4);
@@ -326,7 +332,7 @@ private slots:
             QProcess terminal;
             terminal.start("script", {"-qec", "sh -c '" + shell + "'", "/dev/null"});
             QVERIFY(terminal.waitForFinished(10000));
-            QCOMPARE(terminal.readAllStandardOutput().contains("\r\033[K1 row"), shown);
+            QCOMPARE(terminal.readAllStandardOutput().contains("\r\033[Ktavctl: record: 1 row"), shown);
         }
     }
 
