@@ -5,7 +5,7 @@
 #include "exchange.h"
 #include "mqttclient.h"
 #include "output.h"
-#include "portnames.h"
+#include "portmap.h"
 
 #include <QDateTime>
 

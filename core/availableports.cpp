@@ -1,6 +1,6 @@
+// The system's survey of its serial ports, kept while /dev stays as it was,
+// and what COMn opens: above the pure mapping (portmap.h), below the exchange.
 #include "availableports.h"
-
-#include "portnames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -106,29 +106,50 @@ const SystemPorts &currentSystemPorts()
     return system;
 }
 
+// $TAV_SERIAL_DIR as an absolute path, or empty when it is not set or empty.
+QString linkFolder()
+{
+    const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
+    return folder.isEmpty() ? folder : QDir(folder).absolutePath();
+}
+
 } // namespace
 
 PortMap systemPortMap()
 {
     const SystemPorts &system = currentSystemPorts();
-    const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
+    const QString folder = linkFolder();
     if (folder.isEmpty())
         return mapPorts({QStringLiteral("/dev"), false, system.devLinks, system.ports});
-    const QString absolute = QDir(folder).absolutePath();
-    return mapPorts({absolute, true, comLinks(absolute), system.ports});
+    return mapPorts({folder, true, comLinks(folder), system.ports});
 }
 
-QStringList availablePortLines()
+PortLookup lookUpPort(int number, bool withLines)
 {
 #ifdef Q_OS_WIN
     QStringList lines;
-    for (const ReportedPort &port : currentSystemPorts().ports) {
-        const QString about = describePort(port);
-        lines.append(QStringLiteral("  ") + port.device +
-                     (about.isEmpty() ? QString() : QStringLiteral("  ") + about));
-    }
-    return lines;
+    if (withLines)
+        for (const ReportedPort &port : currentSystemPorts().ports) {
+            const QString about = describePort(port);
+            lines.append(QStringLiteral("  ") + port.device +
+                         (about.isEmpty() ? QString() : QStringLiteral("  ") + about));
+        }
+    return {portNameFor(number), false, lines};
 #else
-    return systemPortMap().lines;
+    if (!withLines) { // a link decides alone, as it does in the map
+        const QString folder = linkFolder();
+        if (!folder.isEmpty())
+            return {QDir(folder).filePath(portNameFor(number)), true, {}};
+        const QString devLink = QStringLiteral("/dev/") + portNameFor(number);
+        if (QFileInfo::exists(devLink))
+            return {devLink, false, {}};
+    }
+    const PortMap map = systemPortMap();
+    return {map.deviceFor(number), map.linksOnly, withLines ? map.lines : QStringList()};
 #endif
+}
+
+QString serialDeviceFor(int number)
+{
+    return lookUpPort(number, false).device;
 }

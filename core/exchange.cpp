@@ -2,7 +2,6 @@
 
 #include "availableports.h"
 #include "portlock.h"
-#include "portnames.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -23,15 +22,6 @@ constexpr int silenceMs = 100;           // this much silence ends a reply
 constexpr int maxReplyBytes = 4096;
 constexpr int maxCollectMs = 2000; // counted from the reply's first byte
 constexpr int busyRetryPauseMs = 50;
-
-// Lists the ports the system reports, so that an operator can tell which
-// number to pick.
-void logAvailablePorts()
-{
-    qDebug() << "Ports disponibles :";
-    for (const QString &line : availablePortLines())
-        qDebug().noquote() << line;
-}
 
 // Called once the first bytes are readable: gathers the reply until the line
 // has been silent for 100 ms, or until it reaches the size or time cap.
@@ -95,12 +85,17 @@ ExchangeResult serialExchange(int port, const QByteArray &command,
                               int busyRetryMs)
 {
     ExchangeResult result;
-    logAvailablePorts();
+    // The ports the system reports, so that an operator can tell which number
+    // to pick, from the map that names the device to open.
+    const PortLookup where = lookUpPort(port, true);
+    qDebug() << "Ports disponibles :";
+    for (const QString &line : where.lines)
+        qDebug().noquote() << line;
     QSerialPort serial;
     const QString portName = portNameFor(port);
     qDebug() << "numport=" << portName;
 
-    const QString device = serialDeviceFor(portName);
+    const QString &device = where.device;
     serial.setPortName(device);
     serial.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     serial.setDataBits(QSerialPort::Data8);

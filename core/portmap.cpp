@@ -1,7 +1,5 @@
 #include "portmap.h"
 
-#include "portnames.h"
-
 #include <QDir>
 
 #include <algorithm>
@@ -59,6 +57,18 @@ QString portLine(const QString &number, const QString &device, const ReportedPor
 
 } // namespace
 
+QString portNameFor(int port)
+{
+    return QStringLiteral("COM") + QString::number(port);
+}
+
+int portNumberOf(const QString &portName)
+{
+    bool isNumber = false;
+    const int number = portName.midRef(3).toInt(&isNumber);
+    return isNumber && number >= 1 && portName == portNameFor(number) ? number : 0;
+}
+
 QString PortMap::deviceFor(int number) const
 {
     return devices.value(number, QDir(linkFolder).filePath(portNameFor(number)));
@@ -72,7 +82,7 @@ PortMap mapPorts(const PortSurvey &survey)
     QVector<int> unnumbered;
     const QMap<int, int> numbered = numberPorts(survey, ports, unnumbered);
 
-    PortMap map{survey.linkFolder, {}, {}};
+    PortMap map{survey.linkFolder, survey.linksOnly, {}, {}};
     for (auto it = numbered.cbegin(); it != numbered.cend(); ++it) {
         const ReportedPort &port = ports[it.value()];
         QString device = port.device;

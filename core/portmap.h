@@ -6,8 +6,17 @@
 #include <QStringList>
 #include <QVector>
 
-// Which device each "COMn" opens on Linux, worked out from what the system
-// says: pure functions, no file system, no log.
+// The naming of serial ports, the part that asks nothing of the system: the
+// names "COMn", and which device each one opens on Linux, worked out from
+// what the system says (availableports.h gathers that). Pure functions, no
+// file system, no log.
+
+// "COM" followed by the number in decimal: the name the operator sees and the
+// log shows, whatever the system calls the device.
+QString portNameFor(int port);
+
+// n for a name "COMn" as portNameFor makes it (n >= 1), else 0.
+int portNumberOf(const QString &portName);
 
 // A serial port as the system reports it. An empty text or a negative id is
 // something the system does not know; every field but the device has a
@@ -35,6 +44,7 @@ struct PortSurvey
 struct PortMap
 {
     QString linkFolder;
+    bool linksOnly = false;
     QMap<int, QString> devices; // numbers that open a reported port directly: n -> its device
     QStringList lines;          // for the log, one per reported port, by number
     // The device for COMn: a reported port, else the link linkFolder/COMn,

@@ -6,7 +6,7 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
-#include "portnames.h"
+#include "portmap.h"
 
 #include <QDateTime>
 

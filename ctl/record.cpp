@@ -5,7 +5,7 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
-#include "portnames.h"
+#include "portmap.h"
 #include "recordingwriter.h"
 #include "stopsignals.h"
 

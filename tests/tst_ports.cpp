@@ -2,7 +2,6 @@
 #include "availableports.h"
 #include "exchange.h"
 #include "logcapture.h"
-#include "portnames.h"
 #include "quiettestcase.h"
 
 #include <QtSerialPort>
@@ -78,12 +77,12 @@ void TestPorts::mapping()
 void TestPorts::thisMachinesPorts()
 {
     qunsetenv("TAV_SERIAL_DIR");
-    const QStringList lines = availablePortLines();
+    const QStringList lines = lookUpPort(1, true).lines;
     int unused = 1;
-    while (QFileInfo::exists(serialDeviceFor(portNameFor(unused))))
+    while (QFileInfo::exists(serialDeviceFor(unused)))
         ++unused;
-    QCOMPARE(serialDeviceFor(portNameFor(unused)), "/dev/" + portNameFor(unused));
-    QSerialPort probe(serialDeviceFor(portNameFor(unused)));
+    QCOMPARE(serialDeviceFor(unused), "/dev/" + portNameFor(unused));
+    QSerialPort probe(serialDeviceFor(unused));
     QVERIFY(!probe.open(QIODevice::ReadWrite));
     LogCapture log;
     QCOMPARE(serialExchange(unused, "R\r").status, ExchangeResult::OpenFailed);
@@ -102,7 +101,7 @@ void TestPorts::thisMachinesPorts()
         QFile type("/sys/class/tty/" + info.portName() + "/type");
         QVERIFY2(its.size() == 1 || (type.open(QIODevice::ReadOnly) && type.readAll() == "0\n"),
                  qPrintable(info.systemLocation()));
-        const QFileInfo opened(serialDeviceFor(its.value(0).section(' ', 2, 2)));
+        const QFileInfo opened(serialDeviceFor(portNumberOf(its.value(0).section(' ', 2, 2))));
         QVERIFY(its.isEmpty() || opened.canonicalFilePath() == info.systemLocation());
     }
 }
@@ -110,9 +109,9 @@ void TestPorts::thisMachinesPorts()
 void TestPorts::folderOfLinks()
 {
     qputenv("TAV_SERIAL_DIR", "/srv/ports");
-    QCOMPARE(serialDeviceFor("COM3"), QString("/srv/ports/COM3"));
+    QCOMPARE(serialDeviceFor(3), QString("/srv/ports/COM3"));
     qputenv("TAV_SERIAL_DIR", "ports");
-    QCOMPARE(serialDeviceFor("COM12"), QDir::current().absoluteFilePath("ports/COM12"));
+    QCOMPARE(serialDeviceFor(12), QDir::current().absoluteFilePath("ports/COM12"));
     qunsetenv("TAV_SERIAL_DIR");
 }
 

@@ -1,7 +1,7 @@
 // tavctl run as a program against a scripted controller and the simulator, each
 // on a real pseudo-terminal: the bytes each command puts on the line, what it
 // prints, its refusals and exit statuses, and the file record writes.
-#include "portnames.h"
+#include "availableports.h"
 #include "ptycontroller.h"
 #include "quiettestcase.h"
 #include "recording.h"
@@ -115,7 +115,7 @@ private slots:
             QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 &&
                          out.isEmpty() == (printed == "-"),
                      err);
-        QSerialPort missing(serialDeviceFor("COM3"));
+        QSerialPort missing(serialDeviceFor(3));
         if (status == 3 && !missing.open(QIODevice::ReadWrite)) // with the toolkit's own text
             QVERIFY2(err.contains(missing.errorString().toUtf8()), err);
         const QRegularExpression time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
@@ -214,7 +214,7 @@ private slots:
     {
         Line line;
         QProcess holder, status;
-        holder.start(TAV_PORT_HOLDER, {serialDeviceFor("COM1")});
+        holder.start(TAV_PORT_HOLDER, {serialDeviceFor(1)});
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
         const auto [code, out, err] = tavctl({"status", "--wait", "0.1"});
         QCOMPARE(err, QString("tavctl: COM1 is busy: another program is using it (PID %1)\n")
