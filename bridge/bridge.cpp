@@ -71,7 +71,7 @@ void Bridge::runWaitingCommand()
 void Bridge::exchange(const QByteArray &command, const QString &place)
 {
     const QDateTime time = QDateTime::currentDateTime();
-    const ExchangeResult result = serialExchange(settings.port, command, {}, settings.waitMs);
+    const ExchangeResult result = serialExchange(settings.port, command, {}, settings.exchange);
     lastState = compactJson(time, result);
     publishState();
     const QString change = changes.lineFor(result, place);

@@ -125,7 +125,7 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
             .arg(line.value(QStringLiteral("interval")));
     bridge.intervalMs = int(seconds * 1000);
     bridge.port = line.port();
-    bridge.waitMs = line.waitMs();
+    bridge.exchange = line.exchangeOptions();
     bridge.id = line.isSet(QStringLiteral("id")) ? line.value(QStringLiteral("id"))
                                                  : defaultId(line.port());
     if (!isValidId(bridge.id))

@@ -82,15 +82,17 @@ bool openPort(QSerialPort &serial, const QString &device, int retryMs, ExchangeR
 
 ExchangeResult serialExchange(int port, const QByteArray &command,
                               const std::function<void(const QByteArray &)> &onReply,
-                              int busyRetryMs)
+                              const ExchangeOptions &options)
 {
     ExchangeResult result;
     // The ports the system reports, so that an operator can tell which number
     // to pick, from the map that names the device to open.
-    const PortLookup where = lookUpPort(port, true);
-    qDebug() << "Ports disponibles :";
-    for (const QString &line : where.lines)
-        qDebug().noquote() << line;
+    const PortLookup where = lookUpPort(port, options.listPorts);
+    if (options.listPorts) {
+        qDebug() << "Ports disponibles :";
+        for (const QString &line : where.lines)
+            qDebug().noquote() << line;
+    }
     QSerialPort serial;
     const QString portName = portNameFor(port);
     qDebug() << "numport=" << portName;
@@ -102,7 +104,7 @@ ExchangeResult serialExchange(int port, const QByteArray &command,
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
     serial.setFlowControl(QSerialPort::HardwareControl);
-    if (!openPort(serial, device, busyRetryMs, result)) {
+    if (!openPort(serial, device, options.busyRetryMs, result)) {
         qDebug() << "Erreur lors de l'ouverture du port :" << result.error;
         return result;
     }

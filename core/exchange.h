@@ -23,6 +23,17 @@ struct ExchangeResult
     qint64 holderPid = 0; // PortBusy: the holder's PID, when its lock file names it
 };
 
+// How an exchange goes, beyond its port and command.
+struct ExchangeOptions
+{
+    // A port held by another program is tried again every 50 ms for this long.
+    int busyRetryMs = 0;
+    // Log "Ports disponibles :" and the ports the system reports, as the panel
+    // always does. Without them the system is asked only when no link tells
+    // which device is COMn's: tavctl leaves them out of a log nobody sees.
+    bool listPorts = true;
+};
+
 // One blocking request/reply exchange on port "COM<port>": opens it at
 // 9600 baud, 8N1, RTS/CTS; discards what the line already holds; writes the
 // command as given; waits up to 1000 ms for the first byte; collects until
@@ -30,10 +41,9 @@ struct ExchangeResult
 // logged on the toolkit's debug channel, in French.
 //
 // `onReply`, when given, receives the reply while the port is still open, so
-// that what it logs comes before "Port fermé.". A port held by another program
-// is tried again every 50 ms for up to `busyRetryMs` before the exchange fails.
+// that what it logs comes before "Port fermé.".
 ExchangeResult serialExchange(int port, const QByteArray &command,
                               const std::function<void(const QByteArray &)> &onReply = {},
-                              int busyRetryMs = 0);
+                              const ExchangeOptions &options = {});
 
 #endif // EXCHANGE_H

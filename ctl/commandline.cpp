@@ -88,6 +88,14 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     return std::nullopt;
 }
 
+ExchangeOptions CommandLine::exchangeOptions() const
+{
+    ExchangeOptions options;
+    options.busyRetryMs = busyWaitMs;
+    options.listPorts = parser.isSet(QStringLiteral("verbose"));
+    return options;
+}
+
 int CommandLine::usageError(const QString &message) const
 {
     printError(commandName + QStringLiteral(": ") + message);

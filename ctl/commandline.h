@@ -1,6 +1,7 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include "exchange.h"
 #include "output.h"
 
 #include <QCommandLineParser>
@@ -43,8 +44,10 @@ public:
     int usageError(const QString &message) const;
 
     int port() const { return portNumber; }
-    // How long a port that another program holds is waited for.
-    int waitMs() const { return busyWaitMs; }
+    // How the command's exchanges go: the wait for a port that another
+    // program holds, and the ports listed in the log only where --verbose
+    // shows it.
+    ExchangeOptions exchangeOptions() const;
     OutputFormat format() const { return outputFormat; }
     QStringList positionalArguments() const { return parser.positionalArguments(); }
     QString value(const QString &option) const { return parser.value(option); }

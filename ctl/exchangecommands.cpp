@@ -23,7 +23,7 @@ constexpr int maxCommandBytes = 32;
 int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
 {
     const QDateTime time = QDateTime::currentDateTime();
-    const ExchangeResult result = serialExchange(line.port(), command, {}, line.waitMs());
+    const ExchangeResult result = serialExchange(line.port(), command, {}, line.exchangeOptions());
     QString unwritten; // why stdout did not take the reply (a full disk, /dev/full)
     if (result.status == ExchangeResult::Replied) {
         const QByteArray text = formatReply(line.format(), time, result);

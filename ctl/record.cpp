@@ -180,7 +180,7 @@ int record(const CommandLine &line, const RecordSettings &settings, RecordingWri
         QCoreApplication::processEvents();
         const QDateTime time = QDateTime::currentDateTime();
         const ExchangeResult result =
-            serialExchange(line.port(), QByteArrayLiteral("R\r"), {}, line.waitMs());
+            serialExchange(line.port(), QByteArrayLiteral("R\r"), {}, line.exchangeOptions());
         if (!writer.append(recordingRow(time, result))) {
             live.end();
             printError(QStringLiteral("record: %1: a row could not be written: %2; the file "

@@ -180,6 +180,17 @@ private slots:
             QCOMPARE(err, "tavctl: COM1: " + message + '\n');
     }
 
+    // --verbose shows the exchange's log as the panel writes it, its list of ports included.
+    void verboseShowsThePanelsLog()
+    {
+        Line line;
+        const QString log = QString::fromUtf8(std::get<2>(tavctl({"status", "--verbose"})));
+        const QStringList ports = QStringList("Ports disponibles :") + lookUpPort(1, true).lines;
+        QVERIFY2(log.startsWith(ports.join('\n') + "\nnumport= \"COM1\"\nPort ouvert") &&
+                     log.endsWith("\nPort fermé.\n"),
+                 qPrintable(log));
+    }
+
     // A reply that stdout does not take is a failure, not a success.
     void aReplyThatCannotBeWrittenFails()
     {
