@@ -5,7 +5,6 @@
 #include "exchange.h"
 #include "mqttclient.h"
 #include "output.h"
-#include "portmap.h"
 
 #include <QDateTime>
 
@@ -19,8 +18,7 @@ void log(const QString &line)
 } // namespace
 
 Bridge::Bridge(const BridgeSettings &bridgeSettings, MqttClient &mqttClient, QObject *parent)
-    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient),
-      changes(portNameFor(bridgeSettings.port))
+    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient)
 {
     refreshTimer.setInterval(settings.intervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &Bridge::refresh);

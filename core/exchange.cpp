@@ -5,8 +5,9 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QSerialPort>
 #include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
 #include <QThread>
 
 #ifndef Q_OS_WIN
@@ -46,8 +47,14 @@ QByteArray collectReply(QSerialPort &serial)
 // Why the toolkit refused to open the port. It reports a port held by
 // another program (its lock file, or an exclusive open) and a device the user
 // may not open alike, as a permission error: they are told apart here.
-ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &device)
+// A device missing from the folder of links is told apart too: no entry at
+// all, not even a link that leads nowhere.
+ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &device,
+                                 bool inLinkFolder)
 {
+    const QFileInfo entry(device);
+    if (inLinkFolder && !entry.exists() && !entry.isSymLink())
+        return ExchangeResult::NoLink;
     if (serial.error() != QSerialPort::PermissionError)
         return ExchangeResult::OpenFailed;
 #ifndef Q_OS_WIN
@@ -61,12 +68,13 @@ ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &devic
 
 // Opens the port, trying again while another program holds it, for up to
 // `retryMs`. Fills in why it failed.
-bool openPort(QSerialPort &serial, const QString &device, int retryMs, ExchangeResult &result)
+bool openPort(QSerialPort &serial, const PortLookup &where, int retryMs, ExchangeResult &result)
 {
+    const QString &device = where.device;
     QElapsedTimer clock;
     clock.start();
     while (!serial.open(QIODevice::ReadWrite)) {
-        result.status = refusalOf(serial, device);
+        result.status = refusalOf(serial, device, where.inLinkFolder);
         if (result.status != ExchangeResult::PortBusy || clock.elapsed() >= retryMs) {
             result.error = serial.errorString();
             if (result.status == ExchangeResult::PortBusy)
@@ -94,17 +102,17 @@ ExchangeResult serialExchange(int port, const QByteArray &command,
             qDebug().noquote() << line;
     }
     QSerialPort serial;
-    const QString portName = portNameFor(port);
-    qDebug() << "numport=" << portName;
+    result.port = portNameFor(port);
+    qDebug() << "numport=" << result.port;
 
-    const QString &device = where.device;
-    serial.setPortName(device);
+    result.device = where.device;
+    serial.setPortName(result.device);
     serial.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
     serial.setFlowControl(QSerialPort::HardwareControl);
-    if (!openPort(serial, device, options.busyRetryMs, result)) {
+    if (!openPort(serial, where, options.busyRetryMs, result)) {
         qDebug() << "Erreur lors de l'ouverture du port :" << result.error;
         return result;
     }

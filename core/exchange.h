@@ -10,16 +10,19 @@
 struct ExchangeResult
 {
     enum Status {
-        Replied,     // the command was written and bytes came back
-        NoReply,     // the command was written; nothing came within 1000 ms
-        OpenFailed,  // the port could not be opened
-        PortBusy,    // the port could not be opened: another program holds it
+        Replied,      // the command was written and bytes came back
+        NoReply,      // the command was written; nothing came within 1000 ms
+        OpenFailed,   // the port could not be opened
+        NoLink,       // the port could not be opened: $TAV_SERIAL_DIR holds no link for it
+        PortBusy,     // the port could not be opened: another program holds it
         NoPermission, // the port could not be opened: the user may not open it
-        WriteFailed, // the port opened but the command could not be written
+        WriteFailed,  // the port opened but the command could not be written
     };
     Status status = NoReply;
     QByteArray reply; // what came back, raw; empty unless Replied
     QString error;    // the toolkit's error text when the port failed
+    QString port;     // "COM1", or the device's path when the exchange was given a device
+    QString device;   // the device opened, or tried: e.g. /dev/ttyS0, $TAV_SERIAL_DIR/COM1
     qint64 holderPid = 0; // PortBusy: the holder's PID, when its lock file names it
 };
 

@@ -6,7 +6,6 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
-#include "portmap.h"
 
 #include <QDateTime>
 
@@ -31,7 +30,7 @@ int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
             std::fflush(stdout) != 0)
             unwritten = qt_error_string(errno);
     }
-    const QString problem = problemOf(portNameFor(line.port()), result);
+    const QString problem = problemOf(result);
     if (!problem.isEmpty())
         printError(problem);
     if (!unwritten.isEmpty()) {

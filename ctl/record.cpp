@@ -5,7 +5,6 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
-#include "portmap.h"
 #include "recordingwriter.h"
 #include "stopsignals.h"
 
@@ -127,10 +126,7 @@ std::optional<int> readSettings(const CommandLine &line, RecordSettings &setting
 class RecordReport
 {
 public:
-    RecordReport(const QString &portName, LiveStatus &liveStatus)
-        : changes(portName), live(liveStatus)
-    {
-    }
+    explicit RecordReport(LiveStatus &liveStatus) : live(liveStatus) {}
 
     void row(const ExchangeResult &result)
     {
@@ -171,7 +167,7 @@ int record(const CommandLine &line, const RecordSettings &settings, RecordingWri
 {
     const StopSignals stop;
     LiveStatus live;
-    RecordReport report(portNameFor(line.port()), live);
+    RecordReport report(live);
     const Clock::time_point start = Clock::now();
     while (!stop.received()) {
         // The list of the system's ports is retaken when a device comes or

@@ -115,13 +115,36 @@ private slots:
             QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 &&
                          out.isEmpty() == (printed == "-"),
                      err);
-        QSerialPort missing(serialDeviceFor(3));
-        if (status == 3 && !missing.open(QIODevice::ReadWrite)) // with the toolkit's own text
-            QVERIFY2(err.contains(missing.errorString().toUtf8()), err);
         const QRegularExpression time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
         if (printed != "-")
             QCOMPARE(QString::fromUtf8(out).replace(time, "TIME"),
                      QString::fromUtf8(contentOf(QFINDTESTDATA("data/" + printed))));
+    }
+
+    // Each message names the port and the device it tried; a port missing
+    // from the folder of links says so.
+    void messagesNameTheDevice_data()
+    {
+        QTest::addColumn<QString>("arguments"); // FOLDER: the folder of links
+        QTest::addColumn<QString>("message");   // after "tavctl: "; ERROR: the toolkit's text
+        QTest::newRow("no link") << "status --port 3"
+                                 << "COM3: no COM3 in TAV_SERIAL_DIR (FOLDER)";
+        QTest::newRow("a link that leads nowhere")
+            << "status --port 6"
+            << "COM6 (FOLDER/COM6): the port could not be opened: ERROR";
+    }
+    void messagesNameTheDevice()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, message);
+        Line line;
+        const QString leadsNowhere = line.folder.pathOf(6), dir = QFileInfo(leadsNowhere).path();
+        QSerialPort missing(leadsNowhere);
+        QVERIFY(QFile::link(dir + "/gone", leadsNowhere) && !missing.open(QIODevice::ReadWrite));
+        const QByteArray err = std::get<2>(tavctl(arguments.replace("FOLDER", dir).split(' ')));
+        QCOMPARE(QString(err),
+                 "tavctl: " +
+                     message.replace("FOLDER", dir).replace("ERROR", missing.errorString()) + '\n');
     }
 
     // Every help option of every command prints its help and does nothing else.
@@ -177,7 +200,8 @@ private slots:
         QCOMPARE(code, measured ? 0 : 1);
         QVERIFY2(out.endsWith(measured ? ",ok\n" : QByteArray(14, ',') + "bad reply\n"), out);
         if (!message.isEmpty())
-            QCOMPARE(err, "tavctl: COM1: " + message + '\n');
+            QCOMPARE(err,
+                     "tavctl: COM1 (" + line.folder.pathOf(1).toUtf8() + "): " + message + '\n');
     }
 
     // --verbose shows the exchange's log as the panel writes it, its list of ports included.
@@ -228,7 +252,8 @@ private slots:
         holder.start(TAV_PORT_HOLDER, {serialDeviceFor(1)});
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
         const auto [code, out, err] = tavctl({"status", "--wait", "0.1"});
-        QCOMPARE(err, QString("tavctl: COM1 is busy: another program is using it (PID %1)\n")
+        QCOMPARE(err, QString("tavctl: COM1 (%1) is busy: another program is using it (PID %2)\n")
+                          .arg(line.folder.pathOf(1))
                           .arg(holder.processId())
                           .toUtf8());
         QCOMPARE(code, 3);
@@ -248,8 +273,8 @@ private slots:
         else
             status.start(TAVCTL, {"status"});
         QVERIFY(status.waitForFinished(5000) && status.exitCode() == 3 && clock.elapsed() < 1000);
-        QVERIFY(status.readAllStandardError().contains("COM1: permission denied; add the user to "
-                                                       "the dialout group"));
+        QVERIFY(status.readAllStandardError().contains("/COM1): permission denied; add the user "
+                                                       "to the dialout group"));
     }
 
     // A recording is appended to, less a torn last row (a power cut mid-write);
@@ -321,10 +346,15 @@ private slots:
         PtyController com5(line.folder.pathOf(5), {{0, workedExampleReply()}});
         QVERIFY(record.waitForFinished(10000));
         QCOMPARE(record.exitCode(), 0);
+        const QString dir = QFileInfo(line.csv).path();
         QCOMPARE(QString(record.readAllStandardError()),
-                 "tavctl: record: COM5: the port could not be opened: No such file or directory "
-                 "(from row 1)\ntavctl: record: COM5: measuring again (row 2)\n"
-                 "tavctl: record: 3 rows written to " + line.csv + ", 1 without a measurement\n");
+                 "tavctl: record: COM5: no COM5 in TAV_SERIAL_DIR (" + dir +
+                     ") (from row 1)\n"
+                     "tavctl: record: COM5 (" +
+                     dir +
+                     "/COM5): measuring again (row 2)\n"
+                     "tavctl: record: 3 rows written to " +
+                     line.csv + ", 1 without a measurement\n");
     }
 
     // The live line shows on a terminal only while the recording runs in its foreground.
