@@ -124,17 +124,25 @@ PortMap systemPortMap()
     return mapPorts({folder, true, comLinks(folder), system.ports});
 }
 
-PortLookup lookUpPort(int number, bool withLines)
+QStringList availablePortLines()
 {
 #ifdef Q_OS_WIN
     QStringList lines;
-    if (withLines)
-        for (const ReportedPort &port : currentSystemPorts().ports) {
-            const QString about = describePort(port);
-            lines.append(QStringLiteral("  ") + port.device +
-                         (about.isEmpty() ? QString() : QStringLiteral("  ") + about));
-        }
-    return {portNameFor(number), false, lines};
+    for (const ReportedPort &port : currentSystemPorts().ports) {
+        const QString about = describePort(port);
+        lines.append(QStringLiteral("  ") + port.device +
+                     (about.isEmpty() ? QString() : QStringLiteral("  ") + about));
+    }
+    return lines;
+#else
+    return systemPortMap().lines;
+#endif
+}
+
+PortLookup lookUpPort(int number, bool withLines)
+{
+#ifdef Q_OS_WIN
+    return {portNameFor(number), false, withLines ? availablePortLines() : QStringList()};
 #else
     if (!withLines) { // a link decides alone, as it does in the map
         const QString folder = linkFolder();

@@ -15,6 +15,10 @@
 // gone there (which the watch learns from the event loop).
 PortMap systemPortMap();
 
+// One line per serial port the system reports, for the log, so that an
+// operator can tell which number to pick (see mapPorts).
+QStringList availablePortLines();
+
 // What to open for COMn, and the ports for the log.
 struct PortLookup
 {

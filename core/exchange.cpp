@@ -94,15 +94,19 @@ ExchangeResult serialExchange(int port, const QByteArray &command,
 {
     ExchangeResult result;
     // The ports the system reports, so that an operator can tell which number
-    // to pick, from the map that names the device to open.
-    const PortLookup where = lookUpPort(port, options.listPorts);
+    // to pick, come from the same map as the device to open for COMn.
+    const bool direct = !options.device.isEmpty();
+    const PortLookup where =
+        direct ? PortLookup{options.device, false,
+                            options.listPorts ? availablePortLines() : QStringList()}
+               : lookUpPort(port, options.listPorts);
     if (options.listPorts) {
         qDebug() << "Ports disponibles :";
         for (const QString &line : where.lines)
             qDebug().noquote() << line;
     }
     QSerialPort serial;
-    result.port = portNameFor(port);
+    result.port = direct ? options.device : portNameFor(port);
     qDebug() << "numport=" << result.port;
 
     result.device = where.device;

@@ -29,6 +29,8 @@ struct ExchangeResult
 // How an exchange goes, beyond its port and command.
 struct ExchangeOptions
 {
+    // When set, the device opened as it is (e.g. /dev/ttyUSB0), not COM<port>'s.
+    QString device;
     // A port held by another program is tried again every 50 ms for this long.
     int busyRetryMs = 0;
     // Log "Ports disponibles :" and the ports the system reports, as the panel
@@ -37,11 +39,12 @@ struct ExchangeOptions
     bool listPorts = true;
 };
 
-// One blocking request/reply exchange on port "COM<port>": opens it at
-// 9600 baud, 8N1, RTS/CTS; discards what the line already holds; writes the
-// command as given; waits up to 1000 ms for the first byte; collects until
-// 100 ms pass in silence (at most 4096 bytes or 2000 ms); closes. Each step is
-// logged on the toolkit's debug channel, in French.
+// One blocking request/reply exchange on port "COM<port>", or on
+// options.device: opens it at 9600 baud, 8N1, RTS/CTS; discards what the line
+// already holds; writes the command as given; waits up to 1000 ms for the
+// first byte; collects until 100 ms pass in silence (at most 4096 bytes or
+// 2000 ms); closes. Each step is logged on the toolkit's debug channel, in
+// French.
 //
 // `onReply`, when given, receives the reply while the port is still open, so
 // that what it logs comes before "Port fermé.".

@@ -48,6 +48,10 @@ CommandLine::CommandLine(const QString &name, const QString &description)
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("Serial port number N, 1 to 20, for COMN (default 1)."),
                       QStringLiteral("N"), QStringLiteral("1")});
+    parser.addOption({QStringLiteral("device"),
+                      QStringLiteral("The serial device to open, e.g. /dev/ttyUSB0, instead of a "
+                                     "numbered port; not with --port."),
+                      QStringLiteral("PATH")});
     parser.addOption(
         {QStringLiteral("wait"),
          QStringLiteral("How long to wait for a port that another program is using, in "
@@ -91,6 +95,7 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
 ExchangeOptions CommandLine::exchangeOptions() const
 {
     ExchangeOptions options;
+    options.device = device();
     options.busyRetryMs = busyWaitMs;
     options.listPorts = parser.isSet(QStringLiteral("verbose"));
     return options;
@@ -104,6 +109,12 @@ int CommandLine::usageError(const QString &message) const
 
 std::optional<QString> CommandLine::readPortAndWait()
 {
+    if (parser.isSet(QStringLiteral("device"))) {
+        if (parser.isSet(QStringLiteral("port")))
+            return QStringLiteral("--port and --device exclude each other: give one");
+        if (parser.value(QStringLiteral("device")).isEmpty())
+            return QStringLiteral("--device takes the path of a device");
+    }
     bool isNumber = false;
     portNumber = parser.value(QStringLiteral("port")).toInt(&isNumber);
     if (!isNumber || portNumber < firstPort || portNumber > lastPort)

@@ -11,8 +11,8 @@
 #include <optional>
 
 // The reading of one command's arguments, with the options every command
-// that speaks to the controller shares: --port, --wait, --verbose and --help,
-// and --format for those that print a reply.
+// that speaks to the controller shares: --port or --device, --wait, --verbose
+// and --help, and --format for those that print a reply.
 class CommandLine
 {
 public:
@@ -44,6 +44,8 @@ public:
     int usageError(const QString &message) const;
 
     int port() const { return portNumber; }
+    // The device --device names, or empty when the port is a number.
+    QString device() const { return parser.value(QStringLiteral("device")); }
     // How the command's exchanges go: the wait for a port that another
     // program holds, and the ports listed in the log only where --verbose
     // shows it.

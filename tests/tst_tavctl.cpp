@@ -106,6 +106,7 @@ private slots:
         const int status = columns.at(0).toInt();
         const QString printed = columns.at(2);
         Line line;
+        columns.replaceInStrings("FOLDER", QFileInfo(line.folder.pathOf(1)).path());
         const auto [code, out, err] = tavctl(columns.mid(3));
         QCOMPARE(code, status);
         const QByteArray sent = columns.at(1).toUtf8();
@@ -132,6 +133,10 @@ private slots:
         QTest::newRow("a link that leads nowhere")
             << "status --port 6"
             << "COM6 (FOLDER/COM6): the port could not be opened: ERROR";
+        QTest::newRow("a device") << "status --device FOLDER/COM2"
+                                  << "FOLDER/COM2: no reply within 1000 ms";
+        QTest::newRow("a missing device") << "status --device FOLDER/COM3"
+                                          << "FOLDER/COM3: the port could not be opened: ERROR";
     }
     void messagesNameTheDevice()
     {
