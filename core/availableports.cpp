@@ -48,19 +48,20 @@ bool watchDevices(SystemPorts &system)
     return true;
 }
 
-// False for a built-in UART whose driver found no chip behind the node. The
-// toolkit leaves such a node out only when the node's parent device belongs
-// to the 8250 driver, which recent kernels (with their serial-base bus) no
-// longer make it.
-bool hasHardware(const QString &device)
+// A built-in UART's type, the kernel's number for its chip (0 when the
+// driver found none behind the node); -1 for any other port.
+int uartType(const QString &device)
 {
     if (!device.startsWith(QLatin1String("/dev/ttyS")))
-        return true;
+        return -1;
     QFile type(QStringLiteral("/sys/class/tty/") + device.mid(5) + QStringLiteral("/type"));
-    return !type.open(QIODevice::ReadOnly) || type.readAll().trimmed() != "0";
+    bool isNumber = false;
+    const int number =
+        type.open(QIODevice::ReadOnly) ? type.readAll().trimmed().toInt(&isNumber) : -1;
+    return isNumber ? number : -1;
 }
 
-ReportedPort reportedPort(const QSerialPortInfo &info)
+ReportedPort reportedPort(const QSerialPortInfo &info, int uart)
 {
 #ifdef Q_OS_WIN
     const QString device = info.portName();
@@ -72,7 +73,8 @@ ReportedPort reportedPort(const QSerialPortInfo &info)
             info.manufacturer(),
             info.serialNumber(),
             info.hasVendorIdentifier() ? info.vendorIdentifier() : -1,
-            info.hasProductIdentifier() ? info.productIdentifier() : -1};
+            info.hasProductIdentifier() ? info.productIdentifier() : -1,
+            uart};
 }
 
 // The links named COMn in a folder that lead to a device: n -> that device.
@@ -97,9 +99,14 @@ const SystemPorts &currentSystemPorts()
     if (!watchDevices(system) || system.stale) {
         system.ports.clear();
         const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-        for (const QSerialPortInfo &info : infos)
-            if (hasHardware(info.systemLocation()))
-                system.ports.append(reportedPort(info));
+        // The toolkit leaves out a UART without a chip behind its node only
+        // when the node's parent device belongs to the 8250 driver, which
+        // recent kernels (with their serial-base bus) no longer make it.
+        for (const QSerialPortInfo &info : infos) {
+            const int uart = uartType(info.systemLocation());
+            if (uart != 0)
+                system.ports.append(reportedPort(info, uart));
+        }
         system.devLinks = comLinks(QStringLiteral("/dev"));
         system.stale = false;
     }
@@ -135,7 +142,7 @@ QStringList availablePortLines()
     }
     return lines;
 #else
-    return systemPortMap().lines;
+    return systemPortMap().lines();
 #endif
 }
 
@@ -153,7 +160,7 @@ PortLookup lookUpPort(int number, bool withLines)
             return {devLink, false, {}};
     }
     const PortMap map = systemPortMap();
-    return {map.deviceFor(number), map.linksOnly, withLines ? map.lines : QStringList()};
+    return {map.deviceFor(number), map.linksOnly, withLines ? map.lines() : QStringList()};
 #endif
 }
 

@@ -40,11 +40,14 @@ void printError(const QString &message)
     std::fflush(stderr);
 }
 
-CommandLine::CommandLine(const QString &name, const QString &description)
-    : commandName(name), exitStatuses(QString::fromLatin1(oneExchangeStatuses))
+CommandLine::CommandLine(const QString &name, const QString &description, Exchanges exchanges)
+    : commandName(name), exitStatuses(QString::fromLatin1(oneExchangeStatuses)),
+      exchanging(exchanges == Exchanges::Yes)
 {
     parser.setApplicationDescription(description);
     parser.addHelpOption();
+    if (!exchanging)
+        return;
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("Serial port number N, 1 to 20, for COMN (default 1)."),
                       QStringLiteral("N"), QStringLiteral("1")});
@@ -64,11 +67,14 @@ CommandLine::CommandLine(const QString &name, const QString &description)
          QStringLiteral("Show the exchange's log, as the panel writes it, on stderr.")});
 }
 
-void CommandLine::addFormatOption()
+void CommandLine::addFormatOption(const QString &what, bool withCsv)
 {
     hasFormat = true;
+    hasCsv = withCsv;
     parser.addOption({QStringLiteral("format"),
-                      QStringLiteral("How to print the reply: text, json or csv (default text)."),
+                      QStringLiteral("How to print %1: %2 (default text).")
+                          .arg(what, withCsv ? QStringLiteral("text, json or csv")
+                                             : QStringLiteral("text or json")),
                       QStringLiteral("FORMAT"), QStringLiteral("text")});
 }
 
@@ -82,12 +88,12 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);
         return ExitStatus::done;
     }
-    std::optional<QString> problem = readPortAndWait();
+    std::optional<QString> problem = exchanging ? readPortAndWait() : std::nullopt;
     if (!problem)
         problem = readFormat();
     if (problem)
         return usageError(*problem);
-    if (!parser.isSet(QStringLiteral("verbose")) && !toolkitHandler)
+    if (exchanging && !parser.isSet(QStringLiteral("verbose")) && !toolkitHandler)
         toolkitHandler = qInstallMessageHandler(dropDebugMessages);
     return std::nullopt;
 }
@@ -140,10 +146,12 @@ std::optional<QString> CommandLine::readFormat()
         outputFormat = OutputFormat::Text;
     else if (format == QLatin1String("json"))
         outputFormat = OutputFormat::Json;
-    else if (format == QLatin1String("csv"))
+    else if (format == QLatin1String("csv") && hasCsv)
         outputFormat = OutputFormat::Csv;
     else
-        return QStringLiteral("--format takes text, json or csv, not \"%1\"").arg(format);
+        return QStringLiteral("--format takes %1, not \"%2\"")
+            .arg(hasCsv ? QStringLiteral("text, json or csv") : QStringLiteral("text or json"),
+                 format);
     return std::nullopt;
 }
 

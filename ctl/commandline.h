@@ -16,12 +16,19 @@
 class CommandLine
 {
 public:
+    // Whether the command exchanges with the controller, and so takes --port,
+    // --device, --wait and --verbose.
+    enum class Exchanges { Yes, No };
+
     // `name` is the command's ("status"), `description` what it does.
-    CommandLine(const QString &name, const QString &description);
+    CommandLine(const QString &name, const QString &description,
+                Exchanges exchanges = Exchanges::Yes);
     CommandLine(const CommandLine &) = delete;
     CommandLine &operator=(const CommandLine &) = delete;
 
-    void addFormatOption();
+    // --format, for a command that prints `what`: text or json, and csv too
+    // unless `withCsv` is false.
+    void addFormatOption(const QString &what = QStringLiteral("the reply"), bool withCsv = true);
     // What the help says of the exit statuses, for a command whose differ
     // from those of one exchange.
     void setExitStatuses(const QString &text) { exitStatuses = text; }
@@ -64,7 +71,9 @@ private:
     QCommandLineParser parser;
     QString commandName;
     QString exitStatuses;
+    bool exchanging = true;
     bool hasFormat = false;
+    bool hasCsv = true;
     int portNumber = 1;
     int busyWaitMs = 0;
     OutputFormat outputFormat = OutputFormat::Text;

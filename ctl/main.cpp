@@ -12,20 +12,22 @@
 
 namespace {
 
-const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --help for more)\n"
-                          "  status   read the installation once\n"
-                          "  send     send one command and read the reply\n"
-                          "  motor    move the panel: up, down, left or right\n"
-                          "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
-                          "  record   refresh at a fixed interval into a CSV file\n"
-                          "  plot     draw a recording as a PNG or SVG chart\n"
-                          "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
-                          "\n"
-                          "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
-                          "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
-                          "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
-                          "missing) or written; 4 the output could not be written; 5 the MQTT\n"
-                          "broker refused the bridge.\n";
+const char *const usage =
+    "usage: tavctl COMMAND [options]   (tavctl COMMAND --help for more)\n"
+    "  status   read the installation once\n"
+    "  send     send one command and read the reply\n"
+    "  motor    move the panel: up, down, left or right\n"
+    "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
+    "  record   refresh at a fixed interval into a CSV file\n"
+    "  plot     draw a recording as a PNG or SVG chart\n"
+    "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
+    "  ports    list the serial ports and the numbers they answer to\n"
+    "\n"
+    "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
+    "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
+    "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
+    "missing) or written; 4 the output could not be written; 5 the MQTT\n"
+    "broker refused the bridge.\n";
 
 // Drawing offscreen, the toolkit warns about what a picture written to a file
 // does without (no runtime folder, no display). plot reports its own errors,
@@ -74,7 +76,7 @@ int main(int argc, char *argv[])
     const std::pair<const char *, Command> commands[] = {
         {"status", statusCommand}, {"send", sendCommand},     {"motor", motorCommand},
         {"light", lightCommand},   {"record", recordCommand}, {"plot", plotCommand},
-        {"mqtt", mqttCommand}};
+        {"mqtt", mqttCommand},     {"ports", portsCommand}};
     for (const auto &[name, run] : commands)
         if (command == QLatin1String(name))
             return run(arguments);

@@ -16,6 +16,7 @@ class TestPorts : public QuietTestCase
 private slots:
     void mapping_data();
     void mapping();
+    void linksAndNotes();
     void thisMachinesPorts();
     void folderOfLinks();
 };
@@ -68,7 +69,28 @@ void TestPorts::mapping()
     const QStringList expected = devices.split(' ');
     for (int n = 1; n <= expected.size(); ++n)
         QCOMPARE(map.deviceFor(n), QDir("/dev").filePath(expected[n - 1]));
-    QCOMPARE(map.lines, lines);
+    QCOMPARE(map.lines(), lines);
+}
+
+// Every link that leads somewhere is a port; a port not numbered as its
+// device suggests says why, a UART naming the link that took its number.
+void TestPorts::linksAndNotes()
+{
+    const ReportedPort s0{"/dev/ttyS0", "", "", "", -1, -1, 4}, s1{"/dev/ttyS1"},
+        usb0{"/dev/ttyUSB0"};
+    for (const auto &[survey, expected] :
+         {std::pair{
+              PortSurvey{"/dev", false, {{1, "/dev/ttyUSB0"}, {3, "/dev/pts/3"}}, {s0, s1, usb0}},
+              QStringList{"1 /dev/COM1 /dev/ttyUSB0 ", "2 /dev/ttyS1  ", "3 /dev/COM3 /dev/pts/3 ",
+                          "4 /dev/ttyS0  not COM1: the link /dev/COM1 took that number"}},
+          {PortSurvey{"/srv/ports", true, {{2, "/dev/ttyUSB0"}}, {s0, usb0}},
+           {"2 /srv/ports/COM2 /dev/ttyUSB0 ", "0 /dev/ttyS0  no link to it in TAV_SERIAL_DIR"}}}) {
+        QStringList ports;
+        for (const MappedPort &p : mapPorts(survey).ports)
+            ports.append(QString("%1 %2 %3 %4").arg(p.number).arg(p.device, p.target, p.note));
+        QCOMPARE(ports, expected);
+    }
+    QCOMPARE(uartTypeName(s0.uartType), "16550A UART");
 }
 
 // What this machine reports: a number no port answers to fails at once with

@@ -157,8 +157,9 @@ private slots:
     {
         Line line;
         const QString plot = "plot " + line.csv + " --output " + line.csv + ".png";
-        for (const QString &command : {QString("status"), QString("send R"), QString("motor up"),
-                                       QString("light all 5"), "record --output " + line.csv, plot})
+        for (const QString &command :
+             {QString("status"), QString("send R"), QString("motor up"), QString("light all 5"),
+              "record --output " + line.csv, plot, QString("ports")})
             for (const char *help : {"-h", "--help", "--help-all"}) {
                 const auto [code, out, err] = tavctl(command.split(' ') << help);
                 QVERIFY2(code == 0 && err.isEmpty() &&
@@ -207,6 +208,30 @@ private slots:
         if (!message.isEmpty())
             QCOMPARE(err,
                      "tavctl: COM1 (" + line.folder.pathOf(1).toUtf8() + "): " + message + '\n');
+    }
+
+    // The ports list every link with where it leads, and every port the
+    // system reports, numbered by no link there; as text and as JSON.
+    void portsListsTheLinks()
+    {
+        Line line;
+        QString links;
+        for (int n : {1, 2, 4})
+            links += QString("COM%1  %2 -> %3\n")
+                         .arg(n)
+                         .arg(line.folder.pathOf(n),
+                              QFileInfo(line.folder.pathOf(n)).canonicalFilePath());
+        const QString text = QString::fromUtf8(std::get<1>(tavctl({"ports"})));
+        QVERIFY2(text.startsWith(links), qPrintable(text));
+        for (const QString &other : text.mid(links.size()).split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(other.startsWith("none  /dev/") &&
+                         other.endsWith("(no link to it in TAV_SERIAL_DIR)"),
+                     qPrintable(other));
+        const QJsonArray json =
+            QJsonDocument::fromJson(std::get<1>(tavctl({"ports", "--format", "json"}))).array();
+        QCOMPARE(json.size(), text.count('\n'));
+        QCOMPARE(json[2].toObject()["link_target"].toString(),
+                 QFileInfo(line.folder.pathOf(4)).canonicalFilePath());
     }
 
     // --verbose shows the exchange's log as the panel writes it, its list of ports included.
