@@ -12,7 +12,7 @@ namespace {
 
 void log(const QString &line)
 {
-    printError(QStringLiteral("mqtt: ") + line);
+    printError(line);
 }
 
 } // namespace

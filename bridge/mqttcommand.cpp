@@ -182,8 +182,7 @@ int mqttCommand(const QStringList &arguments)
     QObject::connect(
         &client, &MqttClient::refused, &client,
         [&](const QString &why) {
-            printError(
-                QStringLiteral("mqtt: %1 refused the bridge: %2").arg(settings.brokerUrl, why));
+            printError(QStringLiteral("%1 refused the bridge: %2").arg(settings.brokerUrl, why));
             QCoreApplication::exit(ExitStatus::brokerRefused);
         },
         Qt::QueuedConnection);

@@ -3,6 +3,8 @@
 
 #include "commands.h"
 
+#include <QRegularExpression>
+
 #include <cstdio>
 
 namespace {
@@ -15,6 +17,8 @@ constexpr double defaultWaitSeconds = 3;
 constexpr double longestWaitSeconds = 60;
 
 QtMessageHandler toolkitHandler = nullptr;
+bool showExchangeLog = false;
+QString namedCommand; // named on every line on stderr
 
 const char *const oneExchangeStatuses =
     "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
@@ -24,20 +28,62 @@ const char *const oneExchangeStatuses =
     "take the reply.\n";
 
 // The exchange logs each step, as in the panel, on the debug channel: it is
-// for --verbose only. Warnings and worse still reach stderr.
-void dropDebugMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+// for --verbose only, and shown as the panel shows it. The toolkit's warnings
+// and worse reach stderr as tavctl's lines, in the toolkit's words.
+void routeToolkitMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (type != QtDebugMsg && type != QtInfoMsg)
+        printError(message);
+    else if (showExchangeLog)
         toolkitHandler(type, context, message);
 }
 
 } // namespace
 
+void setCommandName(const QString &name)
+{
+    namedCommand = name;
+}
+
+QString stderrLine(const QString &message)
+{
+    return QStringLiteral("tavctl: ") +
+           (namedCommand.isEmpty() ? QString() : namedCommand + QStringLiteral(": ")) + message;
+}
+
 void printError(const QString &message)
 {
-    const QByteArray line = QStringLiteral("tavctl: %1\n").arg(message).toUtf8();
+    const QByteArray line = (stderrLine(message) + QLatin1Char('\n')).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
+}
+
+QString parserError(const QCommandLineParser &parser)
+{
+    // The toolkit says "Missing value after '--port'." or "Unexpected value
+    // after '--verbose'." (the option as given), else names the unknown
+    // options without their dashes ("Unknown option 'x'.").
+    QString text = parser.errorText();
+    const QRegularExpressionMatch value =
+        QRegularExpression(QStringLiteral("^(Missing|Unexpected) value after '(.*)'\\.$"))
+            .match(text);
+    if (value.hasMatch())
+        return value.captured(2) + (value.captured(1) == QLatin1String("Missing")
+                                        ? QStringLiteral(" needs a value")
+                                        : QStringLiteral(" takes no value"));
+    QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        for (QString &name : unknown)
+            name.prepend(name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--"));
+        return (unknown.size() == 1 ? QStringLiteral("unknown option ")
+                                    : QStringLiteral("unknown options ")) +
+               unknown.join(QStringLiteral(", "));
+    }
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
 }
 
 CommandLine::CommandLine(const QString &name, const QString &description, Exchanges exchanges)
@@ -81,7 +127,7 @@ void CommandLine::addFormatOption(const QString &what, bool withCsv)
 std::optional<int> CommandLine::parse(const QStringList &arguments)
 {
     if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+        return usageError(parserError(parser));
     // --help-all is the toolkit's own help option; here it shows the same help.
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         const QByteArray help = helpText().toUtf8();
@@ -93,8 +139,9 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         problem = readFormat();
     if (problem)
         return usageError(*problem);
-    if (exchanging && !parser.isSet(QStringLiteral("verbose")) && !toolkitHandler)
-        toolkitHandler = qInstallMessageHandler(dropDebugMessages);
+    showExchangeLog = exchanging && parser.isSet(QStringLiteral("verbose"));
+    if (!toolkitHandler)
+        toolkitHandler = qInstallMessageHandler(routeToolkitMessages);
     return std::nullopt;
 }
 
@@ -109,7 +156,7 @@ ExchangeOptions CommandLine::exchangeOptions() const
 
 int CommandLine::usageError(const QString &message) const
 {
-    printError(commandName + QStringLiteral(": ") + message);
+    printError(message);
     return ExitStatus::usage;
 }
 

@@ -46,8 +46,8 @@ public:
     // --verbose is given, the exchange's log is kept off stderr from here on.
     std::optional<int> parse(const QStringList &arguments);
 
-    // For a command's own checks: prints "tavctl: NAME: message" on stderr
-    // and returns the usage status.
+    // For a command's own checks: prints the message on stderr (see
+    // printError) and returns the usage status.
     int usageError(const QString &message) const;
 
     int port() const { return portNumber; }
@@ -79,7 +79,18 @@ private:
     OutputFormat outputFormat = OutputFormat::Text;
 };
 
-// Prints "tavctl: message" on stderr.
+// tavctl's lines on stderr, each "tavctl: COMMAND: message", COMMAND being
+// the command that the command line names. A message starts in lower case
+// (unless with a name: "COM1", "--port", a file's) and ends without a full stop.
+
+// The command named by every line from here on; none before a command is read.
+void setCommandName(const QString &name);
+// "tavctl: COMMAND: message", without its line end.
+QString stderrLine(const QString &message);
+// Writes the message's line on stderr.
 void printError(const QString &message);
+// What the toolkit's parser says of a bad command line, in tavctl's words:
+// "unknown option --x", "--port needs a value", "--verbose takes no value".
+QString parserError(const QCommandLineParser &parser);
 
 #endif // COMMANDLINE_H

@@ -32,7 +32,11 @@ int lightLevelOf(const QString &word)
 {
     const bool digits =
         std::all_of(word.cbegin(), word.cend(), [](QChar c) { return c >= '0' && c <= '9'; });
-    return digits && !word.isEmpty() && word.size() <= 2 ? word.toInt() : -1;
+    // A whole number, whatever its leading zeros: 099 is 99, 0005 is 5.
+    int first = 0;
+    while (first < word.size() - 1 && word.at(first) == QLatin1Char('0'))
+        ++first;
+    return digits && !word.isEmpty() && word.size() - first <= 2 ? word.mid(first).toInt() : -1;
 }
 
 QByteArray lightBytes(const QStringList &words)

@@ -8,6 +8,7 @@
 #include "output.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -128,6 +129,14 @@ int lightCommand(const QStringList &arguments)
                                       "for all at LEVEL percent, 0 to 99."),
                        QStringLiteral("1|2|3|4|off|all LEVEL"));
     line.addFormatOption();
+    const auto levelRefused = [&line](const QString &level) {
+        return line.usageError(
+            QStringLiteral("the level takes a whole number from 0 to 99, not \"%1\"").arg(level));
+    };
+    // The toolkit's parser would take a negative level for an option ("-1").
+    const QString afterAll = arguments.value(arguments.indexOf(QLatin1String("all")) + 1);
+    if (QRegularExpression(QStringLiteral("^-[0-9]+$")).match(afterAll).hasMatch())
+        return levelRefused(afterAll);
     if (const auto status = line.parse(arguments))
         return *status;
     const QStringList words = line.positionalArguments();
@@ -135,7 +144,6 @@ int lightCommand(const QStringList &arguments)
     if (!command.isEmpty())
         return exchangeAndPrint(line, command);
     if (words.size() == 2 && words.first() == QLatin1String("all"))
-        return line.usageError(
-            QStringLiteral("all takes a LEVEL from 0 to 99, not \"%1\"").arg(words.at(1)));
+        return levelRefused(words.at(1));
     return line.usageError(QStringLiteral("takes 1, 2, 3, 4, off, or all LEVEL"));
 }

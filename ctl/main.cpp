@@ -1,5 +1,6 @@
 // tavctl: the installation from the command line, through the same exchange
 // and reply reading as the panel.
+#include "commandline.h"
 #include "commands.h"
 
 #include <QApplication>
@@ -12,22 +13,24 @@
 
 namespace {
 
-const char *const usage =
-    "usage: tavctl COMMAND [options]   (tavctl COMMAND --help for more)\n"
-    "  status   read the installation once\n"
-    "  send     send one command and read the reply\n"
-    "  motor    move the panel: up, down, left or right\n"
-    "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
-    "  record   refresh at a fixed interval into a CSV file\n"
-    "  plot     draw a recording as a PNG or SVG chart\n"
-    "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
-    "  ports    list the serial ports and the numbers they answer to\n"
-    "\n"
-    "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
-    "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
-    "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
-    "missing) or written; 4 the output could not be written; 5 the MQTT\n"
-    "broker refused the bridge.\n";
+const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --help for more)\n"
+                          "  status   read the installation once\n"
+                          "  send     send one command and read the reply\n"
+                          "  motor    move the panel: up, down, left or right\n"
+                          "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
+                          "  record   refresh at a fixed interval into a CSV file\n"
+                          "  plot     draw a recording as a PNG or SVG chart\n"
+                          "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
+                          "  ports    list the serial ports and the numbers they answer to\n"
+                          "\n"
+                          "  -h, --help, --help-all   show this help\n"
+                          "  --version                show tavctl's version\n"
+                          "\n"
+                          "Exit status: 0 done; 1 the controller did not answer with a status reply\n"
+                          "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
+                          "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
+                          "missing) or written; 4 the output could not be written; 5 the MQTT\n"
+                          "broker refused the bridge.\n";
 
 // Drawing offscreen, the toolkit warns about what a picture written to a file
 // does without (no runtime folder, no display). plot reports its own errors,
@@ -35,7 +38,7 @@ const char *const usage =
 void keepToolkitWarningsOff(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
+        printError(message);
 }
 
 } // namespace
@@ -48,6 +51,7 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    setCommandName(command);
     // Only plot draws; it needs no display.
     std::unique_ptr<QCoreApplication> application;
     if (command == QLatin1String("plot")) {
@@ -80,8 +84,9 @@ int main(int argc, char *argv[])
     for (const auto &[name, run] : commands)
         if (command == QLatin1String(name))
             return run(arguments);
-    QTextStream(stderr) << (command.isEmpty() ? QString()
-                                              : "tavctl: unknown command " + command + "\n")
-                        << usage;
+    printError((command.isEmpty() ? QStringLiteral("no command given")
+                                  : QStringLiteral("unknown command")) +
+               QStringLiteral("; the commands are status, send, motor, light, record, plot, "
+                              "mqtt and ports (tavctl --help)"));
     return ExitStatus::usage;
 }

@@ -1,4 +1,5 @@
 // tavctl plot: a recording drawn as a PNG or SVG chart, offscreen.
+#include "commandline.h"
 #include "commands.h"
 #include "recordingchart.h"
 #include "recordingreader.h"
@@ -25,14 +26,9 @@ namespace {
 const QSize smallestSize(640, 480);
 const QSize largestSize(10000, 10000);
 
-void say(const QString &message)
-{
-    QTextStream(stderr) << "tavctl: plot: " << message << "\n";
-}
-
 int failure(const QString &message, int status = ExitStatus::usage)
 {
-    say(message);
+    printError(message);
     return status;
 }
 
@@ -135,7 +131,8 @@ std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
                            .arg(reading.errorLine)
                            .arg(reading.error));
     if (reading.leftOutLine != 0)
-        say(QStringLiteral("%1: line %2 has no line feed at its end (a row cut short): left out")
+        printError(
+            QStringLiteral("%1: line %2 has no line feed at its end (a row cut short): left out")
                 .arg(input)
                 .arg(reading.leftOutLine));
     const QString nothing = nothingToDraw(reading.rows);
@@ -186,7 +183,7 @@ int plotCommand(const QStringList &arguments)
         QStringLiteral("Shows this help."));
     parser.addOptions({outputOption, sizeOption, helpOption});
     if (!parser.parse(arguments))
-        return failure(parser.errorText());
+        return failure(parserError(parser));
     if (parser.isSet(helpOption)) {
         QString help = parser.helpText();
         help.replace(0, help.indexOf('\n'),

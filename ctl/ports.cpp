@@ -90,7 +90,7 @@ int portsCommand(const QStringList &arguments)
     const QByteArray text = line.format() == OutputFormat::Json ? asJson(map) : asText(map);
     if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
         std::fflush(stdout) != 0) {
-        printError(QStringLiteral("ports: the list could not be written to stdout: ") +
+        printError(QStringLiteral("the list could not be written to stdout: ") +
                    qt_error_string(errno));
         return ExitStatus::outputError;
     }

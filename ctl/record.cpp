@@ -52,8 +52,8 @@ public:
                            .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                            .arg(failures)
                            .arg(time.toString(QStringLiteral("HH:mm:ss")));
-        text += hasMeasurement(result) ? lastValues(decodeReply(result.reply))
-                                       : recordingStatus(result);
+        text = stderrLine(text + (hasMeasurement(result) ? lastValues(decodeReply(result.reply))
+                                                         : recordingStatus(result)));
         winsize size = {};
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
             text.truncate(size.ws_col - 1); // a line that wraps could not be rewritten
@@ -138,14 +138,14 @@ public:
         const QString change = changes.lineFor(result, QStringLiteral("row %1").arg(rows));
         if (!change.isEmpty()) {
             live.end();
-            printError(QStringLiteral("record: ") + change);
+            printError(change);
         }
     }
 
     int end(const QString &output)
     {
         live.end();
-        printError(QStringLiteral("record: %1 %2 written to %3, %4 without a measurement")
+        printError(QStringLiteral("%1 %2 written to %3, %4 without a measurement")
                        .arg(rows)
                        .arg(rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"), output)
                        .arg(failures));
@@ -179,8 +179,8 @@ int record(const CommandLine &line, const RecordSettings &settings, RecordingWri
             serialExchange(line.port(), QByteArrayLiteral("R\r"), {}, line.exchangeOptions());
         if (!writer.append(recordingRow(time, result))) {
             live.end();
-            printError(QStringLiteral("record: %1: a row could not be written: %2; the file "
-                                      "ends with its last whole row")
+            printError(QStringLiteral("%1: a row could not be written: %2; the file ends with its "
+                                      "last whole row")
                            .arg(settings.output, writer.error()));
             report.end(settings.output);
             return ExitStatus::outputError;
@@ -209,7 +209,7 @@ int recordCommand(const QStringList &arguments)
     line.addOption({QStringLiteral("count"),
                     QStringLiteral("Stop after K rows (default: run until stopped)."),
                     QStringLiteral("K")});
-    line.addOption({QStringLiteral("output"),
+    line.addOption({{QStringLiteral("o"), QStringLiteral("output")},
                     QStringLiteral("The recording to write, or to append to if it is one."),
                     QStringLiteral("FILE.csv")});
     line.setExitStatuses(QStringLiteral(
@@ -233,7 +233,7 @@ int recordCommand(const QStringList &arguments)
     case RecordingWriter::Opened::Ready:
         break;
     case RecordingWriter::Opened::Failed:
-        printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.error()));
+        printError(QStringLiteral("%1: %2").arg(settings.output, writer.error()));
         return ExitStatus::outputError;
     case RecordingWriter::Opened::Foreign:
     case RecordingWriter::Opened::Locked:
@@ -241,6 +241,6 @@ int recordCommand(const QStringList &arguments)
                                QStringLiteral("; left untouched"));
     }
     if (!writer.notice().isEmpty())
-        printError(QStringLiteral("record: %1: %2").arg(settings.output, writer.notice()));
+        printError(QStringLiteral("%1: %2").arg(settings.output, writer.notice()));
     return record(line, settings, writer);
 }

@@ -56,9 +56,12 @@ QByteArray controllerBytes(const QByteArray &choice)
 void check(const QString &topic, const QSet<QByteArray> &offered, const QByteArray &payload)
 {
     const CommandMessage message = commandMessage(topics, topic, payload);
-    // tavctl light's leniency, which the bridge shares: levels 00 to 09.
-    const bool zeroPadded = payload.size() == 6 && payload.startsWith("all 0") &&
-                            offered.contains("all " + payload.mid(5));
+    // tavctl light's leniency, which the bridge shares: a level is a whole
+    // number, whatever its leading zeros (all 007, all 099).
+    QByteArray level = payload.mid(4);
+    while (level.size() > 1 && level.startsWith('0'))
+        level.remove(0, 1);
+    const bool zeroPadded = payload.startsWith("all 0") && offered.contains("all " + level);
     require(message.bytes.isEmpty() != (offered.contains(payload) || zeroPadded),
             "taken otherwise than offered to Home Assistant", payload);
     if (!message.bytes.isEmpty()) {

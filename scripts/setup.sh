@@ -12,7 +12,9 @@ export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 TAV_PACKAGES=(g++ make cmake pkg-config qtbase5-dev libqt5serialport5-dev libqt5charts5-dev
     libqt5svg5-dev desktop-file-utils libmosquitto-dev
     # the MQTT bridge's tests: a real broker, its clients, a throw-away CA
-    mosquitto mosquitto-clients openssl)
+    mosquitto mosquitto-clients openssl
+    # the README's session, run as it stands
+    python3)
 # What the sanitized build and the fuzz targets add: clang, its sanitizer and
 # libFuzzer runtimes, and llvm-symbolizer for readable reports (and for the
 # leak suppressions, which match function names).

@@ -13,7 +13,9 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -26,7 +28,8 @@ void requestStop(int)
 
 const char *const usage =
     "usage: tav-controller-sim [options]\n"
-    "  --dir DIR          folder for the port link (default: a new temporary folder)\n"
+    "  --dir DIR          folder for the port link, made if missing (default: a new\n"
+    "                     temporary folder)\n"
     "  --port N           port number, 1 to 99, linked as DIR/COMN (default 1)\n"
     "  --day-seconds S    real seconds for a whole simulated day, 1 to 86400 (default 120),\n"
     "                     or 0 to hold the sun still\n"
@@ -35,14 +38,23 @@ const char *const usage =
     "  --fast             send replies at once instead of at 9600 baud\n"
     "  --mode MODE        normal, silent, garbage, short or chatter (default normal)\n"
     "  --set FIELD=VALUE  always send VALUE in that field: est, ouest, nord, sud, vpan,\n"
-    "                     vbat, ipan, ibat, azimut, elevation (-999999 to 999999), or\n"
-    "                     charge, pleine, vide (0 or 1)\n"
+    "                     vbat, ipan, ibat, azimut, elevation (-99 to 999, what the\n"
+    "                     reply's three characters carry), or charge, pleine, vide\n"
+    "                     (0 or 1)\n"
     "  --seed N           seed of the random faults, 0 to 4294967295\n"
-    "  --no-hint          say only which port it plays, not how to start the panel\n";
+    "  --no-hint          say only which port it plays, not how to start the panel\n"
+    "  -h, --help         show this help\n";
 
 [[noreturn]] void fail(const std::string &message)
 {
     std::cerr << "tav-controller-sim: " << message << "\n" << usage;
+    std::exit(2);
+}
+
+// For what the system refuses: the reason, without the usage.
+[[noreturn]] void cannot(const std::string &what)
+{
+    std::cerr << "tav-controller-sim: cannot " << what << ": " << std::strerror(errno) << "\n";
     std::exit(2);
 }
 
@@ -97,7 +109,9 @@ struct Arguments
 
 void setFixedField(Arguments &args, const std::string &assignment)
 {
-    const Range number{-999999, 999999, true}, flag{0, 1, true};
+    // What a field of the reply can carry: three characters for a number, a
+    // minus sign taking one of them; two, "00" or "01", for a flag.
+    const Range number{-99, 999, true}, flag{0, 1, true};
     const auto equals = assignment.find('=');
     const std::string field = assignment.substr(0, equals);
     const bool isFlag = field == "charge" || field == "pleine" || field == "vide";
@@ -105,8 +119,8 @@ void setFixedField(Arguments &args, const std::string &assignment)
         equals == std::string::npos ? std::nullopt : toNumber(assignment.substr(equals + 1));
     if (!Simulator::isFieldName(field) || !isIn(value, isFlag ? flag : number))
         refuse("--set",
-               "FIELD=VALUE with a field listed below and a whole number from -999999 to "
-               "999999 (0 or 1 for charge, pleine and vide)",
+               "FIELD=VALUE with a field listed below and a whole number from -99 to 999, "
+               "what the reply's field carries (0 or 1 for charge, pleine and vide)",
                assignment);
     args.options.fixedFields[field] = int(*value);
 }
@@ -199,8 +213,24 @@ std::string makeTemporaryFolder()
     const char *base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tav-sim-XXXXXX";
     if (!mkdtemp(pattern.data()))
-        fail("cannot create a temporary folder: " + std::string(std::strerror(errno)));
+        cannot("create a temporary folder");
     return pattern;
+}
+
+// Makes the folder, and those above it, where missing (mode 0700, as a
+// temporary folder is made). Returns the folders it made, outermost first.
+std::vector<std::string> makeFolder(const std::string &folder)
+{
+    std::vector<std::string> made;
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (mkdir(part.c_str(), 0700) == 0)
+            made.push_back(part);
+        else if (errno != EEXIST)
+            cannot("make the folder " + part);
+        if (slash == std::string::npos)
+            return made;
+    }
 }
 
 } // namespace
@@ -211,6 +241,9 @@ int main(int argc, char **argv)
     const bool ownFolder = args.folder.empty();
     if (ownFolder)
         args.folder = makeTemporaryFolder();
+    // Removed at the end, if nothing else has come into them meanwhile.
+    const std::vector<std::string> made = ownFolder ? std::vector{args.folder}
+                                                    : makeFolder(args.folder);
     args.options.linkPath = args.folder + "/COM" + std::to_string(args.port);
 
     struct sigaction action
@@ -229,11 +262,14 @@ int main(int argc, char **argv)
             std::cout << "; start the panel with: TAV_SERIAL_DIR=" << args.folder << " tav-panel";
         std::cout << std::endl;
         simulator.run(stopRequested);
+    } catch (const CannotLink &error) { // a --dir it may not write in, a file there
+        std::cerr << "tav-controller-sim: " << error.what() << "\n";
+        status = 2;
     } catch (const std::exception &error) {
         std::cerr << "tav-controller-sim: " << error.what() << "\n";
         status = 1;
     }
-    if (ownFolder)
-        rmdir(args.folder.c_str());
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+        rmdir(folder->c_str());
     return status;
 }

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <stdexcept>
 #include <sys/epoll.h>
 #include <termios.h>
 #include <thread>
@@ -35,9 +35,10 @@ PtyLine::PtyLine(const std::string &linkPath) : link(linkPath)
     device = name;
     unlink(link.c_str());
     if (symlink(device.c_str(), link.c_str()) != 0) {
+        const int error = errno;
         close(events);
         close(master);
-        throw std::runtime_error("cannot link " + link + " to " + device);
+        throw CannotLink("cannot link " + link + ": " + std::strerror(error));
     }
 }
 

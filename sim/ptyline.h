@@ -1,7 +1,14 @@
 #ifndef PTYLINE_H
 #define PTYLINE_H
 
+#include <stdexcept>
 #include <string>
+
+// The device could not be linked at the path asked for; what() says why.
+struct CannotLink : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
 
 // The far end of a serial line: the master side of a pseudo-terminal whose
 // device is linked at a chosen path (for the panel, <folder>/COMn). Nobody
@@ -10,6 +17,8 @@
 class PtyLine
 {
 public:
+    // Throws CannotLink when the link cannot be made, std::runtime_error when
+    // no pseudo-terminal can.
     explicit PtyLine(const std::string &linkPath);
     ~PtyLine();
     PtyLine(const PtyLine &) = delete;

@@ -19,6 +19,7 @@ if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install failed")
 endif()
 foreach(expected bin/tav-panel bin/tav-controller-sim bin/tavctl share/man/man1/tavctl.1.gz
+                 share/man/man1/tav-panel.1.gz share/man/man1/tav-controller-sim.1.gz
                  share/applications/tav-panel.desktop
                  share/icons/hicolor/scalable/apps/tav-panel.svg
                  share/doc/tav-panel/examples/mqtt-NAME.conf)

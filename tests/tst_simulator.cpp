@@ -63,10 +63,14 @@ void TestSimulator::refusesBadOptions_data()
     QTest::newRow("--seed takes a whole number from 0 to 4294967295")
         << QStringList{"--seed", "1e30", "-1", "4294967296", "0.5", "inf"};
     QTest::newRow("--set takes FIELD=VALUE")
-        << QStringList{"--set",    "vbat=1e300", "vbat=nan", "ipan=1000000", "azimut=1.5",
-                       "charge=2", "vide=-1",    "bogus=1",  "vbat",         "=5"};
+        << QStringList{"--set",     "vbat=1e300", "vbat=nan", "ipan=1000", "azimut=1.5",
+                       "ibat=-100", "charge=2",   "vide=-1",  "bogus=1",   "vbat",      "=5"};
     QTest::newRow("--mode takes normal,") << QStringList{"--mode", "loud", ""};
     QTest::newRow("--dir takes a folder") << QStringList{"--dir", ""};
+    QTest::newRow("cannot make the folder /dev/null/x: Not a directory")
+        << QStringList{"--dir", "/dev/null/x"};
+    QTest::newRow("cannot link /dev/null/COM1: Not a directory")
+        << QStringList{"--dir", "/dev/null"};
     QTest::newRow("unknown option --bogus") << QStringList{"--bogus", "1"};
     QTest::newRow("missing value after --seed") << QStringList{"--fast", "--seed"};
 }
@@ -92,16 +96,18 @@ void TestSimulator::stopsCleanlyOnSignal_data()
     QTest::newRow("SIGTERM, own folder") << int(SIGTERM) << QStringList{};
     QTest::newRow("SIGINT, given folder")
         << int(SIGINT) << QStringList{"--dir", "GIVEN", "--port", "4"};
+    QTest::newRow("SIGTERM, a folder to make")
+        << int(SIGTERM) << QStringList{"--dir", "GIVEN/made/here"};
     // The costliest values it accepts: the shortest day, a reply a minute late, chatter.
     QTest::newRow("SIGTERM, the costliest values")
         << int(SIGTERM)
         << QString("--day-seconds 1 --latency-ms 60000 --mode chatter --fast --seed 4294967295 "
-                   "--set ibat=-999999 --port 4 --no-hint")
+                   "--set ibat=-99 --port 4 --no-hint")
                .split(' ');
 }
 
-// SIGTERM and SIGINT stop it and remove its link, and its own folder if it made
-// one, whatever it was doing.
+// SIGTERM and SIGINT stop it and remove its link, and the folders it made
+// (its own, or a --dir that was missing, mode 0700), whatever it was doing.
 void TestSimulator::stopsCleanlyOnSignal()
 {
     QFETCH(int, signal);
@@ -117,6 +123,8 @@ void TestSimulator::stopsCleanlyOnSignal()
         line.contains("start the panel with: TAV_SERIAL_DIR=" + folder + " tav-panel");
     QVERIFY2(hint != arguments.contains("--no-hint"), qPrintable(line));
     QVERIFY(QFileInfo(link).isSymLink());
+    const bool made = folder.endsWith("/made/here"); // no access for group or others
+    QVERIFY(!made || !((QFile::permissions(folder) | QFile::permissions(folder + "/..")) & 0x77));
     QCOMPARE(QFileInfo(link).fileName(), QString(arguments.contains("--port") ? "COM4" : "COM1"));
 
     // A command waiting for its reply must not hold the stop back either.
@@ -129,7 +137,8 @@ void TestSimulator::stopsCleanlyOnSignal()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
-    QCOMPARE(QFileInfo::exists(folder), arguments.contains("--dir"));
+    QCOMPARE(QFileInfo::exists(folder), arguments.contains("--dir") && !made);
+    QVERIFY(!made || !QFileInfo::exists(given.filePath("made")));
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

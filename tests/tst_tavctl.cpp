@@ -68,12 +68,13 @@ private:
 
 // A folder of ports: COM1 answers every command with the worked example, COM2
 // never answers, COM3 does not exist, COM4 answers the worked example cut
-// short of its last byte.
+// short of its last byte, COM6 is a link that leads nowhere.
 struct Line
 {
     SerialFolder folder;
     PtyController com1{folder.pathOf(1), {{0, workedExampleReply()}}}, com2{folder.pathOf(2)};
     PtyController com4{folder.pathOf(4), {{0, workedExampleReply().left(66)}}};
+    bool com6 = QFile::link(folder.pathOf(6) + ".gone", folder.pathOf(6));
     OpenWatch watch{{folder.pathOf(1), folder.pathOf(2), folder.pathOf(4)}};
     const QString csv = QFileInfo(folder.pathOf(1)).path() + "/recording.csv";
 };
@@ -89,67 +90,47 @@ private slots:
     void commandLines_data()
     {
         QTest::addColumn<QStringList>("columns"); // decoded
+        QTest::addColumn<QByteArray>("said");     // after "tavctl: COMMAND: ", when given
         for (const QByteArray &line :
              contentOf(QFINDTESTDATA("data/tavctl-commands.txt")).split('\n')) {
-            const QList<QByteArray> words = line.simplified().split(' ');
+            const int arrow = line.contains(" => ") ? line.indexOf(" => ") : line.size();
+            const QList<QByteArray> words = line.left(arrow).simplified().split(' ');
             QStringList columns;
             for (const QByteArray &word : words)
                 columns.append(QByteArray::fromPercentEncoding(word == "''" ? "" : word));
             if (words.size() >= 4 && !line.startsWith('#'))
-                QTest::newRow(words.mid(3).join(' ')) << columns;
+                QTest::newRow(words.mid(3).join(' ')) << columns << line.mid(arrow + 4);
         }
     }
 
     void commandLines()
     {
         QFETCH(QStringList, columns);
+        QFETCH(QByteArray, said);
         const int status = columns.at(0).toInt();
         const QString printed = columns.at(2);
         Line line;
-        columns.replaceInStrings("FOLDER", QFileInfo(line.folder.pathOf(1)).path());
+        const QString folder = QFileInfo(line.folder.pathOf(1)).path();
+        columns.replaceInStrings("FOLDER", folder);
         const auto [code, out, err] = tavctl(columns.mid(3));
         QCOMPARE(code, status);
         const QByteArray sent = columns.at(1).toUtf8();
         QCOMPARE((line.com1.commands() + line.com2.commands() + line.com4.commands()).join(), sent);
         QCOMPARE(line.watch.opened(), !sent.isEmpty()); // nothing sent: no port even opened
-        if (status != 0) // one line that says why, and only a reply on stdout
-            QVERIFY2(err.startsWith("tavctl: ") && err.count('\n') == 1 &&
+        const QByteArray voice = "tavctl: " + columns.at(3).toUtf8() + ": ";
+        if (status != 0) // one line in tavctl's voice that says why, and only a reply on stdout
+            QVERIFY2(err.startsWith(voice) && err.count('\n') == 1 && !err.endsWith(".\n") &&
                          out.isEmpty() == (printed == "-"),
                      err);
+        QSerialPort missing(line.folder.pathOf(6)); // for the toolkit's own text
+        missing.open(QIODevice::ReadWrite);
+        if (!said.isEmpty())
+            QCOMPARE(QString(err), voice + QString(said).replace("FOLDER", folder).replace(
+                                               "ERROR", missing.errorString()) + '\n');
         const QRegularExpression time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
         if (printed != "-")
             QCOMPARE(QString::fromUtf8(out).replace(time, "TIME"),
                      QString::fromUtf8(contentOf(QFINDTESTDATA("data/" + printed))));
-    }
-
-    // Each message names the port and the device it tried; a port missing
-    // from the folder of links says so.
-    void messagesNameTheDevice_data()
-    {
-        QTest::addColumn<QString>("arguments"); // FOLDER: the folder of links
-        QTest::addColumn<QString>("message");   // after "tavctl: "; ERROR: the toolkit's text
-        QTest::newRow("no link") << "status --port 3"
-                                 << "COM3: no COM3 in TAV_SERIAL_DIR (FOLDER)";
-        QTest::newRow("a link that leads nowhere")
-            << "status --port 6"
-            << "COM6 (FOLDER/COM6): the port could not be opened: ERROR";
-        QTest::newRow("a device") << "status --device FOLDER/COM2"
-                                  << "FOLDER/COM2: no reply within 1000 ms";
-        QTest::newRow("a missing device") << "status --device FOLDER/COM3"
-                                          << "FOLDER/COM3: the port could not be opened: ERROR";
-    }
-    void messagesNameTheDevice()
-    {
-        QFETCH(QString, arguments);
-        QFETCH(QString, message);
-        Line line;
-        const QString leadsNowhere = line.folder.pathOf(6), dir = QFileInfo(leadsNowhere).path();
-        QSerialPort missing(leadsNowhere);
-        QVERIFY(QFile::link(dir + "/gone", leadsNowhere) && !missing.open(QIODevice::ReadWrite));
-        const QByteArray err = std::get<2>(tavctl(arguments.replace("FOLDER", dir).split(' ')));
-        QCOMPARE(QString(err),
-                 "tavctl: " +
-                     message.replace("FOLDER", dir).replace("ERROR", missing.errorString()) + '\n');
     }
 
     // Every help option of every command prints its help and does nothing else.
@@ -175,7 +156,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("measured");
-        QTest::addColumn<QByteArray>("message"); // after "tavctl: COM1: ", when given
+        QTest::addColumn<QByteArray>("message"); // after "tavctl: status: COM1: ", when given
         const QByteArray example = workedExampleReply();
         const auto row = [](const char *name, const QByteArray &reply, bool measured,
                             const QByteArray &message = {}) {
@@ -207,7 +188,7 @@ private slots:
         QVERIFY2(out.endsWith(measured ? ",ok\n" : QByteArray(14, ',') + "bad reply\n"), out);
         if (!message.isEmpty())
             QCOMPARE(err,
-                     "tavctl: COM1 (" + line.folder.pathOf(1).toUtf8() + "): " + message + '\n');
+                     "tavctl: status: COM1 (" + line.folder.pathOf(1).toUtf8() + "): " + message + '\n');
     }
 
     // The ports list every link with where it leads, and every port the
@@ -282,7 +263,7 @@ private slots:
         holder.start(TAV_PORT_HOLDER, {serialDeviceFor(1)});
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
         const auto [code, out, err] = tavctl({"status", "--wait", "0.1"});
-        QCOMPARE(err, QString("tavctl: COM1 (%1) is busy: another program is using it (PID %2)\n")
+        QCOMPARE(err, QString("tavctl: status: COM1 (%1) is busy: another program is using it (PID %2)\n")
                           .arg(line.folder.pathOf(1))
                           .arg(holder.processId())
                           .toUtf8());
@@ -319,7 +300,7 @@ private slots:
         // where no row measured ends as its last failure.
         for (const auto &[port, status] : {std::pair{"2", 1}, {"3", 3}})
             QCOMPARE(std::get<0>(
-                         tavctl({"record", "--port", port, "--count", "1", "--output", line.csv})),
+                         tavctl({"record", "--port", port, "--count", "1", "-o", line.csv})),
                      status);
         const QList<QStringList> rows = rowsOf(contentOf(line.csv));
         QCOMPARE(rows.size(), 4);
@@ -397,7 +378,7 @@ private slots:
             QProcess terminal;
             terminal.start("script", {"-qec", "sh -c '" + shell + "'", "/dev/null"});
             QVERIFY(terminal.waitForFinished(10000));
-            QCOMPARE(terminal.readAllStandardOutput().contains("\r\033[K1 row"), shown);
+            QCOMPARE(terminal.readAllStandardOutput().contains("\r\033[Ktavctl: record: 1 row"), shown);
         }
     }
 
