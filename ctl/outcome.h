@@ -22,9 +22,9 @@ bool hasMeasurement(const ExchangeResult &result);
 // text.
 QString recordingStatus(const ExchangeResult &result);
 
-// What went wrong, for stderr after "tavctl: ", starting with the port and its
-// device (e.g. "COM2 (/dev/ttyUSB0): no reply within 1000 ms", or the device
-// alone when it was given as such); empty for a measurement.
+// What went wrong, for stderr after "tavctl: COMMAND: ", starting with the
+// port and its device (e.g. "COM2 (/dev/ttyUSB0): no reply within 1000 ms"),
+// or the device alone when it was given as such; empty for a measurement.
 QString problemOf(const ExchangeResult &result);
 
 // 0 for a measurement, 1 when the controller did not answer with one, 3 when
