@@ -1,6 +1,7 @@
 // tavctl plot: a recording drawn as a PNG or SVG chart, offscreen.
 #include "commandline.h"
 #include "commands.h"
+#include "plotrange.h"
 #include "recordingchart.h"
 #include "recordingreader.h"
 #include "writewhole.h"
@@ -116,9 +117,10 @@ QString nothingToDraw(const QVector<RecordingRow> &rows)
                : QStringLiteral("holds %1 rows, none with a measurement").arg(rows.size());
 }
 
-// Reads the recording's rows to draw. When there is nothing to draw, says why
-// on stderr and returns the exit status.
-std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
+// Reads the recording's rows to draw, those of `range`. When there is nothing
+// to draw, says why on stderr and returns the exit status.
+std::optional<int> readRows(const QString &input, const PlotRange &range,
+                            QVector<RecordingRow> &rows)
 {
     QFile file(input);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -135,17 +137,19 @@ std::optional<int> readRows(const QString &input, QVector<RecordingRow> &rows)
             QStringLiteral("%1: line %2 has no line feed at its end (a row cut short): left out")
                 .arg(input)
                 .arg(reading.leftOutLine));
-    const QString nothing = nothingToDraw(reading.rows);
+    rows = range.of(reading.rows);
+    if (rows.isEmpty() && !reading.rows.isEmpty())
+        return failure(QStringLiteral("%1 holds no row %2").arg(input, range.text()));
+    const QString nothing = nothingToDraw(rows);
     if (!nothing.isEmpty())
         return failure(input + QLatin1Char(' ') + nothing);
-    rows = reading.rows;
     return std::nullopt;
 }
 
-int plot(const QString &input, const QString &output, const QSize &size)
+int plot(const QString &input, const QString &output, const QSize &size, const PlotRange &range)
 {
     QVector<RecordingRow> rows;
-    if (const std::optional<int> refusal = readRows(input, rows))
+    if (const std::optional<int> refusal = readRows(input, range, rows))
         return *refusal;
     const QString source = QFileInfo(input).fileName();
     const bool asSvg = output.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive);
@@ -181,20 +185,29 @@ int plotCommand(const QStringList &arguments)
     const QCommandLineOption helpOption(
         {QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("help-all")},
         QStringLiteral("Shows this help."));
-    parser.addOptions({outputOption, sizeOption, helpOption});
+    const QCommandLineOption fromOption(
+        QStringLiteral("from"),
+        QStringLiteral("Draw from TIME on: ISO 8601 (2026-12-07T10:00), or a date for its whole "
+                       "day, in the recording's offset when TIME gives none."),
+        QStringLiteral("TIME"));
+    const QCommandLineOption toOption(
+        QStringLiteral("to"), QStringLiteral("Draw up to TIME, as --from reads it."),
+        QStringLiteral("TIME"));
+    parser.addOptions({outputOption, sizeOption, fromOption, toOption, helpOption});
     if (!parser.parse(arguments))
         return failure(parserError(parser));
     if (parser.isSet(helpOption)) {
         QString help = parser.helpText();
         help.replace(0, help.indexOf('\n'),
                      QStringLiteral("Usage: tavctl plot FILE.csv --output FILE.png|FILE.svg "
-                                    "[--size WIDTHxHEIGHT]"));
+                                    "[--size WIDTHxHEIGHT] [--from TIME] [--to TIME]"));
         QTextStream(stdout)
             << help
             << "\nA last line without its line feed (a row cut short) is left out, and\n"
                "stderr says so. Exit status: 0 drawn; 2 usage error, or a file that cannot\n"
-               "be read, is not a recording, or has no row with a measurement; 4 the\n"
-               "picture could not be written (an earlier one is left as it was).\n";
+               "be read, is not a recording, or has no row with a measurement (within\n"
+               "--from and --to when given); 4 the picture could not be written (an\n"
+               "earlier one is left as it was).\n";
         return ExitStatus::done;
     }
     const QStringList files = parser.positionalArguments();
@@ -210,5 +223,8 @@ int plotCommand(const QStringList &arguments)
     if (!size.isValid())
         return failure(QStringLiteral("--size %1 is not WIDTHxHEIGHT from 640x480 to 10000x10000")
                            .arg(parser.value(sizeOption)));
-    return plot(files.first(), output, size);
+    const PlotRange range(parser.value(fromOption), parser.value(toOption));
+    if (!range.problem().isEmpty())
+        return failure(range.problem());
+    return plot(files.first(), output, size, range);
 }

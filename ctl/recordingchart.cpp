@@ -16,6 +16,7 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <iterator>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -36,23 +37,53 @@ struct Panel
     const char *title;
     bool fromZero; // the axis shows 0, a meaningful level for this panel
     std::vector<Quantity> quantities;
+    double scaleTop = 0; // the axis reaches at least this: the top of the quantities' scale
 };
 
-// Named like the window's labels; the panel's side in orange, the battery's
-// in green.
+// Named like the window's labels, each line in a colour of its own across
+// the chart, from a palette that stays distinct for the common colour-vision
+// deficiencies (Paul Tol's "muted" colours, and black).
 const Panel panels[] = {
-    {"Luminosité",
+    {"Luminosité<br>(0–255)",
      true,
-     {{estColumn, "EST", 0xe6550d},
-      {ouestColumn, "OUEST", 0x756bb1},
-      {nordColumn, "NORD", 0x3182bd},
-      {sudColumn, "SUD", 0x31a354}}},
-    {"Tension (V)", false, {{vpanColumn, "VPAN", 0xe6550d}, {vbatColumn, "VBAT", 0x31a354}}},
-    {"Courant (mA)", true, {{ipanColumn, "IPAN", 0xe6550d}, {ibatColumn, "IBAT", 0x31a354}}},
+     {{estColumn, "EST", 0xcc6677},
+      {ouestColumn, "OUEST", 0x332288},
+      {nordColumn, "NORD", 0x88ccee},
+      {sudColumn, "SUD", 0x117733}},
+     255},
+    {"Tension (V)", false, {{vpanColumn, "VPAN", 0xaa4499}, {vbatColumn, "VBAT", 0x44aa99}}},
+    {"Courant (mA)", true, {{ipanColumn, "IPAN", 0x999933}, {ibatColumn, "IBAT", 0x882255}}},
     {"Angle (°)",
      true,
-     {{azimutColumn, "Azimut", 0x3182bd}, {elevationColumn, "Elévation", 0xde2d26}}},
+     {{azimutColumn, "Azimut", 0x000000}, {elevationColumn, "Elévation", 0xddcc77}}},
 };
+
+// The panel that the battery's band stands under: the currents, which the
+// band tells apart (charging, or feeding the lights).
+constexpr int batteryBandAfter = 2;
+
+// The battery's state, as the window's three buttons tell it, and its colour
+// in the band (Okabe and Ito's palette, distinct from the lines').
+struct BatteryState
+{
+    const char *name;
+    QRgb colour;
+};
+const BatteryState batteryStates[] = {{"En charge", 0x009e73},
+                                      {"Pleine", 0x0072b2},
+                                      {"Vide", 0xd55e00},
+                                      {"Indéterminé", 0xbbbbbb}};
+const QRgb gapColour = 0xe8e8e8; // the bands of the spans without a measurement
+
+// Where several flags are set, the window's precedence: charging, empty, full.
+int batteryStateOf(const RecordingRow &row)
+{
+    if (row.values[chargeColumn] > 0)
+        return 0;
+    if (row.values[videColumn] > 0)
+        return 2;
+    return row.values[pleineColumn] > 0 ? 1 : 3;
+}
 constexpr int panelCount = int(sizeof panels / sizeof panels[0]);
 
 constexpr qint64 second = 1000;
@@ -207,6 +238,7 @@ QValueAxis *valueAxisItem(const Panel &panel, const QVector<RecordingRow> &rows,
             }
     if (low > high) // nothing answered
         low = high = 0;
+    high = std::max(high, panel.scaleTop);
     if (high - low < 1e-9) { // a flat line: in the middle
         low -= 1;
         high += 1;
@@ -275,10 +307,13 @@ void appendColumn(QVector<QPointF> &line, const QVector<QPointF> &column)
 // One quantity: a line per run, all alike. A long recording has many rows to
 // a column of pixels: the line keeps a few of each column, so that drawing
 // takes a time and memory bounded by the picture's width.
+// `width` grows with the lines drawn after this one in its panel, so that a
+// line that another covers (at 0 at night, say) still shows along its edges.
 void addQuantity(QChart *chart, const Quantity &quantity, const QVector<RecordingRow> &rows,
-                 const QVector<QPair<int, int>> &runs, const TimeAxis &time, const Style &style)
+                 const QVector<QPair<int, int>> &runs, const TimeAxis &time, const Style &style,
+                 double width)
 {
-    const QPen pen(QColor::fromRgb(quantity.colour), std::max(1.0, 2 * style.scale));
+    const QPen pen(QColor::fromRgb(quantity.colour), std::max(1.0, width * style.scale));
     for (const auto &[first, last] : runs) {
         QVector<QPointF> points;
         QVector<QPointF> column;
@@ -315,8 +350,10 @@ QChart *panelChart(const Panel &panel, const QVector<RecordingRow> &rows, const 
     chart->addAxis(timeAxisItem(time, timeLabels, style), Qt::AlignBottom);
     chart->addAxis(valueAxisItem(panel, rows, style), Qt::AlignLeft);
     const QVector<QPair<int, int>> runs = lineRuns(rows, time);
-    for (const Quantity &quantity : panel.quantities)
-        addQuantity(chart, quantity, rows, runs, time, style);
+    const int count = int(panel.quantities.size());
+    for (int i = 0; i < count; ++i)
+        addQuantity(chart, panel.quantities[size_t(i)], rows, runs, time, style,
+                    2 + 2 * (count - 1 - i));
     chart->legend()->hide(); // one line may be many series: addLegend names each once
     return chart;
 }
@@ -361,6 +398,97 @@ qreal legendWidth(const Style &style)
                 widest,
                 QFontMetricsF(style.font(14)).horizontalAdvance(QString::fromUtf8(quantity.name)));
     return widest + style.pixels(14 + 24 + 20);
+}
+
+// Where a moment stands across a plot area.
+qreal xOf(qint64 msecs, const TimeAxis &time, const QRectF &area)
+{
+    return area.left() + area.width() * double(msecs - time.from) / double(time.to - time.from);
+}
+
+// Spans of time that stand apart on the picture, as [x0, x1] pixels: each at
+// least `least` wide, and those that touch merged, so that there are never
+// more than the picture has columns.
+QVector<QPair<qreal, qreal>> mergedSpans(const QVector<QPair<qreal, qreal>> &spans, qreal least)
+{
+    QVector<QPair<qreal, qreal>> merged;
+    for (auto [x0, x1] : spans) {
+        if (x1 - x0 < least) {
+            const qreal middle = (x0 + x1) / 2;
+            x0 = middle - least / 2;
+            x1 = middle + least / 2;
+        }
+        if (!merged.isEmpty() && x0 <= merged.last().second + 1)
+            merged.last().second = std::max(merged.last().second, x1);
+        else
+            merged.append({x0, x1});
+    }
+    return merged;
+}
+
+// A grey band in every panel (`areas`) over each span without a measurement,
+// from the last row measured before it to the first after: however short, at
+// least a few pixels wide, so that no gap vanishes on a long recording.
+void addGapBands(QGraphicsScene &scene, const QVector<RecordingRow> &rows, const TimeAxis &time,
+                 const QVector<QRectF> &areas, const Style &style)
+{
+    const QRectF &top = areas.first();
+    QVector<QPair<qreal, qreal>> spans;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (!rows[i].isGap())
+            continue;
+        const int first = i;
+        while (i + 1 < rows.size() && rows[i + 1].isGap())
+            ++i;
+        const RecordingRow &from = rows[std::max(0, first - 1)];
+        const RecordingRow &to = rows[std::min(int(rows.size()) - 1, i + 1)];
+        spans.append({xOf(from.time.toMSecsSinceEpoch(), time, top),
+                      xOf(to.time.toMSecsSinceEpoch(), time, top)});
+    }
+    for (const auto &[x0, x1] : mergedSpans(spans, style.pixels(3)))
+        for (const QRectF &area : areas) {
+            auto *band = scene.addRect(QRectF(QPointF(x0, area.top()), QPointF(x1, area.bottom())),
+                                       Qt::NoPen, QColor::fromRgb(gapColour));
+            band->setZValue(-1); // under the charts, whose backgrounds are clear
+        }
+}
+
+// The battery's state along the time axis, in `bar`: each measured row's
+// state until the next row, if that one measured too, as the lines run; then
+// a legend under the bar, which also names the grey bands of the gaps.
+void addBatteryBand(QGraphicsScene &scene, const QVector<RecordingRow> &rows,
+                    const TimeAxis &time, const QRectF &bar, const Style &style)
+{
+    QVector<QPair<qreal, qreal>> spans[std::size(batteryStates)];
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i].isGap())
+            continue;
+        const RecordingRow &next = rows[std::min(int(rows.size()) - 1, i + 1)];
+        const qint64 until = (next.isGap() ? rows[i] : next).time.toMSecsSinceEpoch();
+        spans[batteryStateOf(rows[i])].append(
+            {xOf(rows[i].time.toMSecsSinceEpoch(), time, bar), xOf(until, time, bar)});
+    }
+    const QFont font = style.font(12);
+    QGraphicsSimpleTextItem *label = scene.addSimpleText(QStringLiteral("Batterie"), style.font(14, true));
+    label->setPos(bar.left() - label->boundingRect().width() - style.pixels(8),
+                  bar.center().y() - label->boundingRect().height() / 2);
+    qreal x = bar.left();
+    const qreal y = bar.bottom() + style.pixels(4);
+    const qreal square = QFontMetricsF(font).height() * 0.8;
+    auto legend = [&](const QString &name, QRgb colour) {
+        scene.addRect(x, y + (QFontMetricsF(font).height() - square) / 2, square, square, Qt::NoPen,
+                      QColor::fromRgb(colour));
+        QGraphicsSimpleTextItem *text = scene.addSimpleText(name, font);
+        text->setPos(x + square + style.pixels(4), y);
+        x += square + text->boundingRect().width() + style.pixels(18);
+    };
+    for (size_t state = 0; state < std::size(batteryStates); ++state) {
+        for (const auto &[x0, x1] : mergedSpans(spans[state], 1))
+            scene.addRect(QRectF(QPointF(x0, bar.top()), QPointF(x1, bar.bottom())), Qt::NoPen,
+                          QColor::fromRgb(batteryStates[state].colour));
+        legend(QString::fromUtf8(batteryStates[state].name), batteryStates[state].colour);
+    }
+    legend(QStringLiteral("sans mesure (bandes grises)"), gapColour);
 }
 
 // Each chart leaves room for its own axis labels, which differ in width:
@@ -414,22 +542,31 @@ void drawRecording(QPainter &painter, const QSize &size, const QVector<Recording
     title->setPos(style.pixels(16), style.pixels(12));
 
     // The panels share the height; the last one holds the time axis's labels
-    // below its plot area. The legends stand to the right of the plot areas.
+    // below its plot area, and the battery's band and its legend stand under
+    // the currents. The legends stand to the right of the plot areas.
     const qreal top = style.pixels(46), timeBand = style.pixels(50);
-    const qreal panelHeight = (size.height() - top - timeBand) / panelCount;
+    const qreal batteryBar = style.pixels(16), batteryBand = batteryBar + style.pixels(36);
+    const qreal panelHeight = (size.height() - top - timeBand - batteryBand) / panelCount;
     QVector<QChart *> charts;
     for (int p = 0; p < panelCount; ++p) {
         QChart *chart = panelChart(panels[p], sorted, time, p == panelCount - 1, style);
         scene.addItem(chart);
         chart->setMargins(QMargins(style.pixels(8), 0, int(legendWidth(style)), 0));
-        chart->setGeometry(0, top + p * panelHeight, size.width(),
-                           panelHeight + (p == panelCount - 1 ? timeBand : 0));
+        chart->setGeometry(0, top + p * panelHeight + (p > batteryBandAfter ? batteryBand : 0),
+                           size.width(), panelHeight + (p == panelCount - 1 ? timeBand : 0));
         charts.append(chart);
     }
     roundValueAxes(charts, style);
     alignPlotAreas(charts);
-    for (int p = 0; p < panelCount; ++p)
-        addLegend(scene, panels[p], charts[p]->mapRectToScene(charts[p]->plotArea()), style);
+    QVector<QRectF> areas;
+    for (int p = 0; p < panelCount; ++p) {
+        areas.append(charts[p]->mapRectToScene(charts[p]->plotArea()));
+        addLegend(scene, panels[p], areas[p], style);
+    }
+    const QRectF above = areas[batteryBandAfter];
+    const QRectF bar(above.left(), above.bottom() + style.pixels(10), above.width(), batteryBar);
+    addBatteryBand(scene, sorted, time, bar, style);
+    addGapBands(scene, sorted, time, areas + QVector<QRectF>{bar}, style);
     painter.setRenderHint(QPainter::Antialiasing);
     scene.render(&painter, QRectF(QPointF(), QSizeF(size)), scene.sceneRect());
 }

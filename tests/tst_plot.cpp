@@ -1,7 +1,8 @@
-// tavctl plot, run as a process on the recordings of recordings/: the
-// picture's size, its lines and the gaps that break them; a picture replaced
-// whole or not at all, with the status and message of each outcome; and the
-// refusal of each file of recordings/refused/, named LINE-what.csv, naming its line.
+// tavctl plot, run as a process on the recordings of recordings/: each
+// series in its own colour, the gaps' bands and the battery's; the range
+// asked; a picture replaced whole or not at all, with the status and message
+// of each outcome; and the refusal of each file of recordings/refused/, named
+// LINE-what.csv, naming its line.
 #include <QtTest>
 
 class TestPlot : public QObject
@@ -28,41 +29,85 @@ class TestPlot : public QObject
         return tavctl.exitStatus() == QProcess::NormalExit ? tavctl.exitCode() : -1;
     }
 
-    // Pixels in colour (lines, not text, grid or background) within a part of the picture.
-    static int colouredPixels(const QImage &image, const QRect &part)
-    {
-        int count = 0;
-        for (int i = 0; i < part.width() * part.height(); ++i)
-            count += image.pixelColor(part.topLeft() + QPoint(i % part.width(), i / part.width()))
-                         .hsvSaturation() > 80;
-        return count;
-    }
-
 private slots:
-    void pngShowsEveryPanelAndAGapBreaksItsLines_data()
+    // Each series in a colour of its own, in the legend and in the plot areas,
+    // however many lines coincide (the light levels all at 0); a grey band in
+    // every panel over a gap only; the battery's state under the currents.
+    void pngDrawsEverySeriesTheGapsAndTheBattery_data()
     {
         QTest::addColumn<QString>("recording");
-        QTest::addColumn<bool>("gap"); // rows at 10:00, 10:02, 10:08 and 10:10, and a gap?
-        QTest::newRow("port error at 10:05") << "port-error-at-10-05.csv" << true;
-        QTest::newRow("no row at 10:05") << "no-row-at-10-05.csv" << false;
+        QTest::addColumn<int>("x"); // a moment inside the gap, or where there would be one
+        QTest::addColumn<bool>("gap");
+        QTest::newRow("port error at 10:05") << "port-error-at-10-05.csv" << 578 << true;
+        QTest::newRow("no row at 10:05") << "no-row-at-10-05.csv" << 578 << false;
+        QTest::newRow("charging, a gap, full") << "battery-and-gap.csv" << 555 << true;
     }
-    void pngShowsEveryPanelAndAGapBreaksItsLines()
+    void pngDrawsEverySeriesTheGapsAndTheBattery()
     {
         QFETCH(QString, recording);
+        QFETCH(int, x);
         QFETCH(bool, gap);
-        QCOMPARE(plot(recording, {"-o", dir.filePath("day.png"), "--size", "1000x800"}), 0);
+        QCOMPARE(plot(recording, {"-o", dir.filePath("day.png")}), 0);
         const QImage image(dir.filePath("day.png"));
-        QCOMPARE(image.size(), QSize(1000, 800));
-        for (int quarter = 0; quarter < 4; ++quarter) // about a panel each, left of the legends
-            QVERIFY(colouredPixels(image, QRect(0, quarter * 200, 700, 200)) > 200);
-        QCOMPARE(colouredPixels(image, QRect(400, 0, 200, 800)) == 0, gap); // around 10:05
+        const auto count = [&image](QRgb colour, const QRect &part) {
+            int n = 0;
+            for (int i = 0; i < part.width() * part.height(); ++i)
+                n += (image.pixel(part.topLeft() + QPoint(i % part.width(), i / part.width())) &
+                      0xffffff) == colour;
+            return n;
+        };
+        QMap<QRgb, int> legend; // the strokes right of the plot areas, and white
+        for (int i = 0; i < 24 * 800; ++i)
+            ++legend[image.pixel(1078 + i % 24, 50 + i / 24) & 0xffffff];
+        QList<QRgb> strokes;
+        for (auto colour = legend.cbegin(); colour != legend.cend(); ++colour)
+            if (colour.value() >= 30 && colour.key() != 0xffffff)
+                strokes << colour.key();
+        QCOMPARE(strokes.size(), 10);
+        for (const QRgb stroke : strokes)
+            QVERIFY2(count(stroke, QRect(90, 50, 976, 800)) > 100, qPrintable(QString::number(stroke, 16)));
+        QCOMPARE(count(0xe8e8e8, QRect(x, 50, 1, 800)) > 500, gap);
+        if (recording.startsWith("battery")) { // charging until the gap, full after it
+            QVERIFY(count(0x009e73, QRect(90, 570, 430, 40)) > 3000);
+            QCOMPARE(count(0x009e73, QRect(640, 570, 420, 40)), 0);
+            QVERIFY(count(0x0072b2, QRect(640, 570, 420, 40)) > 3000);
+        }
     }
-    void svgIsWellFormedAtTheDefaultSize()
+    // The part asked of a recording, its time bounds in the recording's offset
+    // unless they give one; the light levels' scale on their axis.
+    void svgDrawsTheRangeAsked_data()
     {
-        QCOMPARE(plot("no-row-at-10-05.csv", {"--output", dir.filePath("day.svg")}), 0);
+        QTest::addColumn<QString>("range");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a date, its whole day") << "--from 2026-12-07 --to 2026-12-07" << 0
+                                               << "du 07/12/2026 10:00:00 au 07/12/2026 10:20:00 "
+                                                  "— 21 relevés, 1 sans mesure";
+        QTest::newRow("no offset: the recording's") << "--from 2026-12-07T10:11" << 0
+                                                    << "du 07/12/2026 10:11:00 au 07/12/2026 "
+                                                       "10:20:00 — 10 relevés, 0 sans mesure";
+        QTest::newRow("in UTC") << "--to 2026-12-07T09:05:00Z" << 0
+                                << "au 07/12/2026 10:05:00 — 6 relevés";
+        QTest::newRow("no row in range") << "--from 2026-12-08" << 2
+                                         << "battery-and-gap.csv holds no row from 2026-12-08\n";
+        QTest::newRow("no time") << "--to noon" << 2 << "--to takes an ISO 8601 date";
+    }
+    void svgDrawsTheRangeAsked()
+    {
+        QFETCH(QString, range);
+        QFETCH(int, status);
+        QFETCH(QString, text);
         QFile svg(dir.filePath("day.svg"));
+        svg.remove();
+        QCOMPARE(plot("battery-and-gap.csv", QStringList{"-o", svg.fileName()} + range.split(' ')),
+                 status);
+        QVERIFY2(status == 0 || errors.contains(text.toUtf8()), errors);
+        if (status != 0)
+            return;
         QVERIFY(svg.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&svg);
+        const QByteArray document = svg.readAll();
+        QVERIFY(document.contains(text.toUtf8()) && document.contains(">(0–255)<"));
+        QXmlStreamReader xml(document);
         QVERIFY(xml.readNextStartElement() && xml.attributes().value("height") == "900");
         while (!xml.atEnd())
             QVERIFY2(xml.readNext() != QXmlStreamReader::Invalid, qPrintable(xml.errorString()));
