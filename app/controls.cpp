@@ -1,7 +1,7 @@
 // Controls: lights, motors and the port selector. Each command is sent whole,
 // carriage return included; the transaction adds nothing.
 #include "mainwindow.h"
-#include "portnames.h"
+#include "portmap.h"
 #include "ui_mainwindow.h"
 
 // Lights. A radio button sends only when it is selected after the click.

@@ -5,7 +5,6 @@
 #include "exchange.h"
 #include "mqttclient.h"
 #include "output.h"
-#include "portnames.h"
 
 #include <QDateTime>
 
@@ -19,8 +18,7 @@ void log(const QString &line)
 } // namespace
 
 Bridge::Bridge(const BridgeSettings &bridgeSettings, MqttClient &mqttClient, QObject *parent)
-    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient),
-      changes(portNameFor(bridgeSettings.port))
+    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient)
 {
     refreshTimer.setInterval(settings.intervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &Bridge::refresh);
@@ -71,7 +69,7 @@ void Bridge::runWaitingCommand()
 void Bridge::exchange(const QByteArray &command, const QString &place)
 {
     const QDateTime time = QDateTime::currentDateTime();
-    const ExchangeResult result = serialExchange(settings.port, command, {}, settings.waitMs);
+    const ExchangeResult result = serialExchange(settings.port, command, {}, settings.exchange);
     lastState = compactJson(time, result);
     publishState();
     const QString change = changes.lineFor(result, place);

@@ -1,6 +1,7 @@
 #ifndef BRIDGE_H
 #define BRIDGE_H
 
+#include "exchange.h"
 #include "outcome.h"
 #include "topics.h"
 
@@ -13,9 +14,9 @@ class MqttClient;
 
 struct BridgeSettings
 {
-    int port = 1;           // COMn
-    int waitMs = 0;         // for a port another program holds
-    int intervalMs = 10000; // between refreshes
+    int port = 1;             // COMn
+    ExchangeOptions exchange; // the wait for a port another program holds, the log
+    int intervalMs = 10000;   // between refreshes
     QString id;
     QString prefix;
     bool discovery = true;

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QSysInfo>
 #include <QUrl>
@@ -30,7 +31,8 @@ void addOptions(CommandLine &line)
                     QStringLiteral("SECONDS"), QStringLiteral("10")});
     line.addOption({QStringLiteral("id"),
                     QStringLiteral("The installation's name: letters, digits, _ and - (default: "
-                                   "the host name and the port, as serre-com1)."),
+                                   "the host name and the port, as serre-com1, or the "
+                                   "device's name, as serre-ttyusb0)."),
                     QStringLiteral("NAME")});
     line.addOption({QStringLiteral("topic"),
                     QStringLiteral("The prefix of the bridge's topics (default tav/NAME)."),
@@ -93,11 +95,13 @@ std::optional<QString> readPassword(const CommandLine &line, BrokerSettings &bro
     return std::nullopt;
 }
 
-// The host name and the port, as an id Home Assistant takes.
-QString defaultId(int port)
+// The host name and the port (or the device's name), as an id Home Assistant takes.
+QString defaultId(const CommandLine &line)
 {
+    const QString port = line.device().isEmpty() ? QStringLiteral("com%1").arg(line.port())
+                                                 : QFileInfo(line.device()).fileName();
     QString id = QSysInfo::machineHostName().section(QLatin1Char('.'), 0, 0).toLower() +
-                 QStringLiteral("-com") + QString::number(port);
+                 QLatin1Char('-') + port.toLower();
     for (QChar &c : id)
         if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != QLatin1Char('_'))
             c = QLatin1Char('-');
@@ -125,9 +129,9 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
             .arg(line.value(QStringLiteral("interval")));
     bridge.intervalMs = int(seconds * 1000);
     bridge.port = line.port();
-    bridge.waitMs = line.waitMs();
-    bridge.id = line.isSet(QStringLiteral("id")) ? line.value(QStringLiteral("id"))
-                                                 : defaultId(line.port());
+    bridge.exchange = line.exchangeOptions();
+    bridge.id =
+        line.isSet(QStringLiteral("id")) ? line.value(QStringLiteral("id")) : defaultId(line);
     if (!isValidId(bridge.id))
         return QStringLiteral("--id takes letters, digits, _ and -, not \"%1\"").arg(bridge.id);
     bridge.prefix = line.isSet(QStringLiteral("topic")) ? line.value(QStringLiteral("topic"))

@@ -1,6 +1,6 @@
+// The system's survey of its serial ports, kept while /dev stays as it was,
+// and what COMn opens: above the pure mapping (portmap.h), below the exchange.
 #include "availableports.h"
-
-#include "portnames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,19 +48,20 @@ bool watchDevices(SystemPorts &system)
     return true;
 }
 
-// False for a built-in UART whose driver found no chip behind the node. The
-// toolkit leaves such a node out only when the node's parent device belongs
-// to the 8250 driver, which recent kernels (with their serial-base bus) no
-// longer make it.
-bool hasHardware(const QString &device)
+// A built-in UART's type, the kernel's number for its chip (0 when the
+// driver found none behind the node); -1 for any other port.
+int uartType(const QString &device)
 {
     if (!device.startsWith(QLatin1String("/dev/ttyS")))
-        return true;
+        return -1;
     QFile type(QStringLiteral("/sys/class/tty/") + device.mid(5) + QStringLiteral("/type"));
-    return !type.open(QIODevice::ReadOnly) || type.readAll().trimmed() != "0";
+    bool isNumber = false;
+    const int number =
+        type.open(QIODevice::ReadOnly) ? type.readAll().trimmed().toInt(&isNumber) : -1;
+    return isNumber ? number : -1;
 }
 
-ReportedPort reportedPort(const QSerialPortInfo &info)
+ReportedPort reportedPort(const QSerialPortInfo &info, int uart)
 {
 #ifdef Q_OS_WIN
     const QString device = info.portName();
@@ -72,7 +73,8 @@ ReportedPort reportedPort(const QSerialPortInfo &info)
             info.manufacturer(),
             info.serialNumber(),
             info.hasVendorIdentifier() ? info.vendorIdentifier() : -1,
-            info.hasProductIdentifier() ? info.productIdentifier() : -1};
+            info.hasProductIdentifier() ? info.productIdentifier() : -1,
+            uart};
 }
 
 // The links named COMn in a folder that lead to a device: n -> that device.
@@ -97,13 +99,25 @@ const SystemPorts &currentSystemPorts()
     if (!watchDevices(system) || system.stale) {
         system.ports.clear();
         const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-        for (const QSerialPortInfo &info : infos)
-            if (hasHardware(info.systemLocation()))
-                system.ports.append(reportedPort(info));
+        // The toolkit leaves out a UART without a chip behind its node only
+        // when the node's parent device belongs to the 8250 driver, which
+        // recent kernels (with their serial-base bus) no longer make it.
+        for (const QSerialPortInfo &info : infos) {
+            const int uart = uartType(info.systemLocation());
+            if (uart != 0)
+                system.ports.append(reportedPort(info, uart));
+        }
         system.devLinks = comLinks(QStringLiteral("/dev"));
         system.stale = false;
     }
     return system;
+}
+
+// $TAV_SERIAL_DIR as an absolute path, or empty when it is not set or empty.
+QString linkFolder()
+{
+    const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
+    return folder.isEmpty() ? folder : QDir(folder).absolutePath();
 }
 
 } // namespace
@@ -111,11 +125,10 @@ const SystemPorts &currentSystemPorts()
 PortMap systemPortMap()
 {
     const SystemPorts &system = currentSystemPorts();
-    const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
+    const QString folder = linkFolder();
     if (folder.isEmpty())
         return mapPorts({QStringLiteral("/dev"), false, system.devLinks, system.ports});
-    const QString absolute = QDir(folder).absolutePath();
-    return mapPorts({absolute, true, comLinks(absolute), system.ports});
+    return mapPorts({folder, true, comLinks(folder), system.ports});
 }
 
 QStringList availablePortLines()
@@ -129,6 +142,29 @@ QStringList availablePortLines()
     }
     return lines;
 #else
-    return systemPortMap().lines;
+    return systemPortMap().lines();
 #endif
+}
+
+PortLookup lookUpPort(int number, bool withLines)
+{
+#ifdef Q_OS_WIN
+    return {portNameFor(number), false, withLines ? availablePortLines() : QStringList()};
+#else
+    if (!withLines) { // a link decides alone, as it does in the map
+        const QString folder = linkFolder();
+        if (!folder.isEmpty())
+            return {QDir(folder).filePath(portNameFor(number)), true, {}};
+        const QString devLink = QStringLiteral("/dev/") + portNameFor(number);
+        if (QFileInfo::exists(devLink))
+            return {devLink, false, {}};
+    }
+    const PortMap map = systemPortMap();
+    return {map.deviceFor(number), map.linksOnly, withLines ? map.lines() : QStringList()};
+#endif
+}
+
+QString serialDeviceFor(int number)
+{
+    return lookUpPort(number, false).device;
 }

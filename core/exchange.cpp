@@ -2,12 +2,12 @@
 
 #include "availableports.h"
 #include "portlock.h"
-#include "portnames.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QSerialPort>
 #include <QFile>
+#include <QFileInfo>
+#include <QSerialPort>
 #include <QThread>
 
 #ifndef Q_OS_WIN
@@ -23,15 +23,6 @@ constexpr int silenceMs = 100;           // this much silence ends a reply
 constexpr int maxReplyBytes = 4096;
 constexpr int maxCollectMs = 2000; // counted from the reply's first byte
 constexpr int busyRetryPauseMs = 50;
-
-// Lists the ports the system reports, so that an operator can tell which
-// number to pick.
-void logAvailablePorts()
-{
-    qDebug() << "Ports disponibles :";
-    for (const QString &line : availablePortLines())
-        qDebug().noquote() << line;
-}
 
 // Called once the first bytes are readable: gathers the reply until the line
 // has been silent for 100 ms, or until it reaches the size or time cap.
@@ -56,8 +47,14 @@ QByteArray collectReply(QSerialPort &serial)
 // Why the toolkit refused to open the port. It reports a port held by
 // another program (its lock file, or an exclusive open) and a device the user
 // may not open alike, as a permission error: they are told apart here.
-ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &device)
+// A device missing from the folder of links is told apart too: no entry at
+// all, not even a link that leads nowhere.
+ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &device,
+                                 bool inLinkFolder)
 {
+    const QFileInfo entry(device);
+    if (inLinkFolder && !entry.exists() && !entry.isSymLink())
+        return ExchangeResult::NoLink;
     if (serial.error() != QSerialPort::PermissionError)
         return ExchangeResult::OpenFailed;
 #ifndef Q_OS_WIN
@@ -71,12 +68,13 @@ ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &devic
 
 // Opens the port, trying again while another program holds it, for up to
 // `retryMs`. Fills in why it failed.
-bool openPort(QSerialPort &serial, const QString &device, int retryMs, ExchangeResult &result)
+bool openPort(QSerialPort &serial, const PortLookup &where, int retryMs, ExchangeResult &result)
 {
+    const QString &device = where.device;
     QElapsedTimer clock;
     clock.start();
     while (!serial.open(QIODevice::ReadWrite)) {
-        result.status = refusalOf(serial, device);
+        result.status = refusalOf(serial, device, where.inLinkFolder);
         if (result.status != ExchangeResult::PortBusy || clock.elapsed() >= retryMs) {
             result.error = serial.errorString();
             if (result.status == ExchangeResult::PortBusy)
@@ -92,22 +90,33 @@ bool openPort(QSerialPort &serial, const QString &device, int retryMs, ExchangeR
 
 ExchangeResult serialExchange(int port, const QByteArray &command,
                               const std::function<void(const QByteArray &)> &onReply,
-                              int busyRetryMs)
+                              const ExchangeOptions &options)
 {
     ExchangeResult result;
-    logAvailablePorts();
+    // The ports the system reports, so that an operator can tell which number
+    // to pick, come from the same map as the device to open for COMn.
+    const bool direct = !options.device.isEmpty();
+    const PortLookup where =
+        direct ? PortLookup{options.device, false,
+                            options.listPorts ? availablePortLines() : QStringList()}
+               : lookUpPort(port, options.listPorts);
+    if (options.listPorts) {
+        qDebug() << "Ports disponibles :";
+        for (const QString &line : where.lines)
+            qDebug().noquote() << line;
+    }
     QSerialPort serial;
-    const QString portName = portNameFor(port);
-    qDebug() << "numport=" << portName;
+    result.port = direct ? options.device : portNameFor(port);
+    qDebug() << "numport=" << result.port;
 
-    const QString device = serialDeviceFor(portName);
-    serial.setPortName(device);
+    result.device = where.device;
+    serial.setPortName(result.device);
     serial.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
     serial.setFlowControl(QSerialPort::HardwareControl);
-    if (!openPort(serial, device, busyRetryMs, result)) {
+    if (!openPort(serial, where, options.busyRetryMs, result)) {
         qDebug() << "Erreur lors de l'ouverture du port :" << result.error;
         return result;
     }

@@ -86,14 +86,21 @@ QString parserError(const QCommandLineParser &parser)
     return text;
 }
 
-CommandLine::CommandLine(const QString &name, const QString &description)
-    : commandName(name), exitStatuses(QString::fromLatin1(oneExchangeStatuses))
+CommandLine::CommandLine(const QString &name, const QString &description, Exchanges exchanges)
+    : commandName(name), exitStatuses(QString::fromLatin1(oneExchangeStatuses)),
+      exchanging(exchanges == Exchanges::Yes)
 {
     parser.setApplicationDescription(description);
     parser.addHelpOption();
+    if (!exchanging)
+        return;
     parser.addOption({QStringLiteral("port"),
                       QStringLiteral("Serial port number N, 1 to 20, for COMN (default 1)."),
                       QStringLiteral("N"), QStringLiteral("1")});
+    parser.addOption({QStringLiteral("device"),
+                      QStringLiteral("The serial device to open, e.g. /dev/ttyUSB0, instead of a "
+                                     "numbered port; not with --port."),
+                      QStringLiteral("PATH")});
     parser.addOption(
         {QStringLiteral("wait"),
          QStringLiteral("How long to wait for a port that another program is using, in "
@@ -106,11 +113,14 @@ CommandLine::CommandLine(const QString &name, const QString &description)
          QStringLiteral("Show the exchange's log, as the panel writes it, on stderr.")});
 }
 
-void CommandLine::addFormatOption()
+void CommandLine::addFormatOption(const QString &what, bool withCsv)
 {
     hasFormat = true;
+    hasCsv = withCsv;
     parser.addOption({QStringLiteral("format"),
-                      QStringLiteral("How to print the reply: text, json or csv (default text)."),
+                      QStringLiteral("How to print %1: %2 (default text).")
+                          .arg(what, withCsv ? QStringLiteral("text, json or csv")
+                                             : QStringLiteral("text or json")),
                       QStringLiteral("FORMAT"), QStringLiteral("text")});
 }
 
@@ -124,15 +134,24 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         std::fwrite(help.constData(), 1, size_t(help.size()), stdout);
         return ExitStatus::done;
     }
-    std::optional<QString> problem = readPortAndWait();
+    std::optional<QString> problem = exchanging ? readPortAndWait() : std::nullopt;
     if (!problem)
         problem = readFormat();
     if (problem)
         return usageError(*problem);
-    showExchangeLog = parser.isSet(QStringLiteral("verbose"));
+    showExchangeLog = exchanging && parser.isSet(QStringLiteral("verbose"));
     if (!toolkitHandler)
         toolkitHandler = qInstallMessageHandler(routeToolkitMessages);
     return std::nullopt;
+}
+
+ExchangeOptions CommandLine::exchangeOptions() const
+{
+    ExchangeOptions options;
+    options.device = device();
+    options.busyRetryMs = busyWaitMs;
+    options.listPorts = parser.isSet(QStringLiteral("verbose"));
+    return options;
 }
 
 int CommandLine::usageError(const QString &message) const
@@ -143,6 +162,12 @@ int CommandLine::usageError(const QString &message) const
 
 std::optional<QString> CommandLine::readPortAndWait()
 {
+    if (parser.isSet(QStringLiteral("device"))) {
+        if (parser.isSet(QStringLiteral("port")))
+            return QStringLiteral("--port and --device exclude each other: give one");
+        if (parser.value(QStringLiteral("device")).isEmpty())
+            return QStringLiteral("--device takes the path of a device");
+    }
     bool isNumber = false;
     portNumber = parser.value(QStringLiteral("port")).toInt(&isNumber);
     if (!isNumber || portNumber < firstPort || portNumber > lastPort)
@@ -168,10 +193,12 @@ std::optional<QString> CommandLine::readFormat()
         outputFormat = OutputFormat::Text;
     else if (format == QLatin1String("json"))
         outputFormat = OutputFormat::Json;
-    else if (format == QLatin1String("csv"))
+    else if (format == QLatin1String("csv") && hasCsv)
         outputFormat = OutputFormat::Csv;
     else
-        return QStringLiteral("--format takes text, json or csv, not \"%1\"").arg(format);
+        return QStringLiteral("--format takes %1, not \"%2\"")
+            .arg(hasCsv ? QStringLiteral("text, json or csv") : QStringLiteral("text or json"),
+                 format);
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #ifndef COMMANDLINE_H
 #define COMMANDLINE_H
 
+#include "exchange.h"
 #include "output.h"
 
 #include <QCommandLineParser>
@@ -10,17 +11,24 @@
 #include <optional>
 
 // The reading of one command's arguments, with the options every command
-// that speaks to the controller shares: --port, --wait, --verbose and --help,
-// and --format for those that print a reply.
+// that speaks to the controller shares: --port or --device, --wait, --verbose
+// and --help, and --format for those that print a reply.
 class CommandLine
 {
 public:
+    // Whether the command exchanges with the controller, and so takes --port,
+    // --device, --wait and --verbose.
+    enum class Exchanges { Yes, No };
+
     // `name` is the command's ("status"), `description` what it does.
-    CommandLine(const QString &name, const QString &description);
+    CommandLine(const QString &name, const QString &description,
+                Exchanges exchanges = Exchanges::Yes);
     CommandLine(const CommandLine &) = delete;
     CommandLine &operator=(const CommandLine &) = delete;
 
-    void addFormatOption();
+    // --format, for a command that prints `what`: text or json, and csv too
+    // unless `withCsv` is false.
+    void addFormatOption(const QString &what = QStringLiteral("the reply"), bool withCsv = true);
     // What the help says of the exit statuses, for a command whose differ
     // from those of one exchange.
     void setExitStatuses(const QString &text) { exitStatuses = text; }
@@ -43,8 +51,12 @@ public:
     int usageError(const QString &message) const;
 
     int port() const { return portNumber; }
-    // How long a port that another program holds is waited for.
-    int waitMs() const { return busyWaitMs; }
+    // The device --device names, or empty when the port is a number.
+    QString device() const { return parser.value(QStringLiteral("device")); }
+    // How the command's exchanges go: the wait for a port that another
+    // program holds, and the ports listed in the log only where --verbose
+    // shows it.
+    ExchangeOptions exchangeOptions() const;
     OutputFormat format() const { return outputFormat; }
     QStringList positionalArguments() const { return parser.positionalArguments(); }
     QString value(const QString &option) const { return parser.value(option); }
@@ -59,7 +71,9 @@ private:
     QCommandLineParser parser;
     QString commandName;
     QString exitStatuses;
+    bool exchanging = true;
     bool hasFormat = false;
+    bool hasCsv = true;
     int portNumber = 1;
     int busyWaitMs = 0;
     OutputFormat outputFormat = OutputFormat::Text;

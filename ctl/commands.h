@@ -22,5 +22,6 @@ int lightCommand(const QStringList &arguments);
 int recordCommand(const QStringList &arguments);
 int plotCommand(const QStringList &arguments);
 int mqttCommand(const QStringList &arguments);
+int portsCommand(const QStringList &arguments);
 
 #endif // COMMANDS_H

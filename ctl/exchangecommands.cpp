@@ -6,7 +6,6 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
-#include "portnames.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -24,7 +23,7 @@ constexpr int maxCommandBytes = 32;
 int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
 {
     const QDateTime time = QDateTime::currentDateTime();
-    const ExchangeResult result = serialExchange(line.port(), command, {}, line.waitMs());
+    const ExchangeResult result = serialExchange(line.port(), command, {}, line.exchangeOptions());
     QString unwritten; // why stdout did not take the reply (a full disk, /dev/full)
     if (result.status == ExchangeResult::Replied) {
         const QByteArray text = formatReply(line.format(), time, result);
@@ -32,7 +31,7 @@ int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
             std::fflush(stdout) != 0)
             unwritten = qt_error_string(errno);
     }
-    const QString problem = problemOf(portNameFor(line.port()), result);
+    const QString problem = problemOf(result);
     if (!problem.isEmpty())
         printError(problem);
     if (!unwritten.isEmpty()) {

@@ -21,6 +21,7 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "  record   refresh at a fixed interval into a CSV file\n"
                           "  plot     draw a recording as a PNG or SVG chart\n"
                           "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
+                          "  ports    list the serial ports and the numbers they answer to\n"
                           "\n"
                           "  -h, --help, --help-all   show this help\n"
                           "  --version                show tavctl's version\n"
@@ -79,13 +80,13 @@ int main(int argc, char *argv[])
     const std::pair<const char *, Command> commands[] = {
         {"status", statusCommand}, {"send", sendCommand},     {"motor", motorCommand},
         {"light", lightCommand},   {"record", recordCommand}, {"plot", plotCommand},
-        {"mqtt", mqttCommand}};
+        {"mqtt", mqttCommand},     {"ports", portsCommand}};
     for (const auto &[name, run] : commands)
         if (command == QLatin1String(name))
             return run(arguments);
     printError((command.isEmpty() ? QStringLiteral("no command given")
                                   : QStringLiteral("unknown command")) +
-               QStringLiteral("; the commands are status, send, motor, light, record, plot "
-                              "and mqtt (tavctl --help)"));
+               QStringLiteral("; the commands are status, send, motor, light, record, plot, "
+                              "mqtt and ports (tavctl --help)"));
     return ExitStatus::usage;
 }

@@ -4,6 +4,8 @@
 #include "commands.h"
 #include "decodedreply.h"
 
+#include <QFileInfo>
+
 QString escapedBytes(const QByteArray &bytes)
 {
     QString text;
@@ -38,6 +40,13 @@ QString badReplyText(const QByteArray &reply)
              shown);
 }
 
+// The port as messages name it: "COM1 (/dev/ttyS0)", or the device alone.
+QString portLabel(const ExchangeResult &result)
+{
+    return result.port == result.device ? result.device
+                                        : QStringLiteral("%1 (%2)").arg(result.port, result.device);
+}
+
 } // namespace
 
 bool hasMeasurement(const ExchangeResult &result)
@@ -59,26 +68,30 @@ QString recordingStatus(const ExchangeResult &result)
     }
 }
 
-QString problemOf(const QString &portName, const ExchangeResult &result)
+QString problemOf(const ExchangeResult &result)
 {
+    const QString port = portLabel(result);
     switch (result.status) {
     case ExchangeResult::Replied:
-        return hasMeasurement(result) ? QString() : portName + ": " + badReplyText(result.reply);
+        return hasMeasurement(result) ? QString() : port + ": " + badReplyText(result.reply);
     case ExchangeResult::NoReply:
-        return portName + QStringLiteral(": no reply within 1000 ms");
+        return port + QStringLiteral(": no reply within 1000 ms");
     case ExchangeResult::PortBusy:
-        return portName + QStringLiteral(" is busy: another program is using it") +
+        return port + QStringLiteral(" is busy: another program is using it") +
                (result.holderPid > 0 ? QStringLiteral(" (PID %1)").arg(result.holderPid)
                                      : QString());
     case ExchangeResult::NoPermission:
-        return portName + QStringLiteral(": permission denied; add the user to the dialout "
-                                         "group (sudo adduser $USER dialout), then log in again");
+        return port + QStringLiteral(": permission denied; add the user to the dialout "
+                                     "group (sudo adduser $USER dialout), then log in again");
     case ExchangeResult::OpenFailed:
-        return portName + QStringLiteral(": the port could not be opened: ") + result.error;
+        return port + QStringLiteral(": the port could not be opened: ") + result.error;
+    case ExchangeResult::NoLink:
+        return QStringLiteral("%1: no %1 in TAV_SERIAL_DIR (%2)")
+            .arg(result.port, QFileInfo(result.device).path());
     case ExchangeResult::WriteFailed:
-        return portName + QStringLiteral(": the command could not be written: ") + result.error;
+        return port + QStringLiteral(": the command could not be written: ") + result.error;
     }
-    return portName + QStringLiteral(": ") + result.error;
+    return port + QStringLiteral(": ") + result.error;
 }
 
 int exitStatusOf(const ExchangeResult &result)
@@ -100,6 +113,6 @@ QString StatusChanges::lineFor(const ExchangeResult &result, const QString &plac
         return QString();
     lastStatus = status;
     return hasMeasurement(result)
-               ? QStringLiteral("%1: measuring again (%2)").arg(port, place)
-               : QStringLiteral("%1 (from %2)").arg(problemOf(port, result), place);
+               ? QStringLiteral("%1: measuring again (%2)").arg(portLabel(result), place)
+               : QStringLiteral("%1 (from %2)").arg(problemOf(result), place);
 }

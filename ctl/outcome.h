@@ -22,9 +22,10 @@ bool hasMeasurement(const ExchangeResult &result);
 // text.
 QString recordingStatus(const ExchangeResult &result);
 
-// What went wrong, for stderr after "tavctl: ", starting with the port's name
-// (e.g. "COM2: no reply within 1000 ms"); empty for a measurement.
-QString problemOf(const QString &portName, const ExchangeResult &result);
+// What went wrong, for stderr after "tavctl: COMMAND: ", starting with the
+// port and its device (e.g. "COM2 (/dev/ttyUSB0): no reply within 1000 ms"),
+// or the device alone when it was given as such; empty for a measurement.
+QString problemOf(const ExchangeResult &result);
 
 // 0 for a measurement, 1 when the controller did not answer with one, 3 when
 // the port could not be opened or written.
@@ -35,13 +36,11 @@ int exitStatusOf(const ExchangeResult &result);
 class StatusChanges
 {
 public:
-    explicit StatusChanges(const QString &portName) : port(portName) {}
     // The line to tell for this exchange, which `place` names ("row 41"), or
     // an empty one while the status stays what it was.
     QString lineFor(const ExchangeResult &result, const QString &place);
 
 private:
-    QString port;
     QString lastStatus = QStringLiteral("ok");
 };
 

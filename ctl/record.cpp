@@ -5,7 +5,6 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
-#include "portnames.h"
 #include "recordingwriter.h"
 #include "stopsignals.h"
 
@@ -127,10 +126,7 @@ std::optional<int> readSettings(const CommandLine &line, RecordSettings &setting
 class RecordReport
 {
 public:
-    RecordReport(const QString &portName, LiveStatus &liveStatus)
-        : changes(portName), live(liveStatus)
-    {
-    }
+    explicit RecordReport(LiveStatus &liveStatus) : live(liveStatus) {}
 
     void row(const ExchangeResult &result)
     {
@@ -171,7 +167,7 @@ int record(const CommandLine &line, const RecordSettings &settings, RecordingWri
 {
     const StopSignals stop;
     LiveStatus live;
-    RecordReport report(portNameFor(line.port()), live);
+    RecordReport report(live);
     const Clock::time_point start = Clock::now();
     while (!stop.received()) {
         // The list of the system's ports is retaken when a device comes or
@@ -180,7 +176,7 @@ int record(const CommandLine &line, const RecordSettings &settings, RecordingWri
         QCoreApplication::processEvents();
         const QDateTime time = QDateTime::currentDateTime();
         const ExchangeResult result =
-            serialExchange(line.port(), QByteArrayLiteral("R\r"), {}, line.waitMs());
+            serialExchange(line.port(), QByteArrayLiteral("R\r"), {}, line.exchangeOptions());
         if (!writer.append(recordingRow(time, result))) {
             live.end();
             printError(QStringLiteral("%1: a row could not be written: %2; the file ends with its "

@@ -2,7 +2,6 @@
 #include "availableports.h"
 #include "exchange.h"
 #include "logcapture.h"
-#include "portnames.h"
 #include "quiettestcase.h"
 
 #include <QtSerialPort>
@@ -17,6 +16,7 @@ class TestPorts : public QuietTestCase
 private slots:
     void mapping_data();
     void mapping();
+    void linksAndNotes();
     void thisMachinesPorts();
     void folderOfLinks();
 };
@@ -69,7 +69,28 @@ void TestPorts::mapping()
     const QStringList expected = devices.split(' ');
     for (int n = 1; n <= expected.size(); ++n)
         QCOMPARE(map.deviceFor(n), QDir("/dev").filePath(expected[n - 1]));
-    QCOMPARE(map.lines, lines);
+    QCOMPARE(map.lines(), lines);
+}
+
+// Every link that leads somewhere is a port; a port not numbered as its
+// device suggests says why, a UART naming the link that took its number.
+void TestPorts::linksAndNotes()
+{
+    const ReportedPort s0{"/dev/ttyS0", "", "", "", -1, -1, 4}, s1{"/dev/ttyS1"},
+        usb0{"/dev/ttyUSB0"};
+    for (const auto &[survey, expected] :
+         {std::pair{
+              PortSurvey{"/dev", false, {{1, "/dev/ttyUSB0"}, {3, "/dev/pts/3"}}, {s0, s1, usb0}},
+              QStringList{"1 /dev/COM1 /dev/ttyUSB0 ", "2 /dev/ttyS1  ", "3 /dev/COM3 /dev/pts/3 ",
+                          "4 /dev/ttyS0  not COM1: the link /dev/COM1 took that number"}},
+          {PortSurvey{"/srv/ports", true, {{2, "/dev/ttyUSB0"}}, {s0, usb0}},
+           {"2 /srv/ports/COM2 /dev/ttyUSB0 ", "0 /dev/ttyS0  no link to it in TAV_SERIAL_DIR"}}}) {
+        QStringList ports;
+        for (const MappedPort &p : mapPorts(survey).ports)
+            ports.append(QString("%1 %2 %3 %4").arg(p.number).arg(p.device, p.target, p.note));
+        QCOMPARE(ports, expected);
+    }
+    QCOMPARE(uartTypeName(s0.uartType), "16550A UART");
 }
 
 // What this machine reports: a number no port answers to fails at once with
@@ -78,12 +99,12 @@ void TestPorts::mapping()
 void TestPorts::thisMachinesPorts()
 {
     qunsetenv("TAV_SERIAL_DIR");
-    const QStringList lines = availablePortLines();
+    const QStringList lines = lookUpPort(1, true).lines;
     int unused = 1;
-    while (QFileInfo::exists(serialDeviceFor(portNameFor(unused))))
+    while (QFileInfo::exists(serialDeviceFor(unused)))
         ++unused;
-    QCOMPARE(serialDeviceFor(portNameFor(unused)), "/dev/" + portNameFor(unused));
-    QSerialPort probe(serialDeviceFor(portNameFor(unused)));
+    QCOMPARE(serialDeviceFor(unused), "/dev/" + portNameFor(unused));
+    QSerialPort probe(serialDeviceFor(unused));
     QVERIFY(!probe.open(QIODevice::ReadWrite));
     LogCapture log;
     QCOMPARE(serialExchange(unused, "R\r").status, ExchangeResult::OpenFailed);
@@ -102,7 +123,7 @@ void TestPorts::thisMachinesPorts()
         QFile type("/sys/class/tty/" + info.portName() + "/type");
         QVERIFY2(its.size() == 1 || (type.open(QIODevice::ReadOnly) && type.readAll() == "0\n"),
                  qPrintable(info.systemLocation()));
-        const QFileInfo opened(serialDeviceFor(its.value(0).section(' ', 2, 2)));
+        const QFileInfo opened(serialDeviceFor(portNumberOf(its.value(0).section(' ', 2, 2))));
         QVERIFY(its.isEmpty() || opened.canonicalFilePath() == info.systemLocation());
     }
 }
@@ -110,9 +131,9 @@ void TestPorts::thisMachinesPorts()
 void TestPorts::folderOfLinks()
 {
     qputenv("TAV_SERIAL_DIR", "/srv/ports");
-    QCOMPARE(serialDeviceFor("COM3"), QString("/srv/ports/COM3"));
+    QCOMPARE(serialDeviceFor(3), QString("/srv/ports/COM3"));
     qputenv("TAV_SERIAL_DIR", "ports");
-    QCOMPARE(serialDeviceFor("COM12"), QDir::current().absoluteFilePath("ports/COM12"));
+    QCOMPARE(serialDeviceFor(12), QDir::current().absoluteFilePath("ports/COM12"));
     qunsetenv("TAV_SERIAL_DIR");
 }
 

@@ -1,7 +1,7 @@
 // tavctl run as a program against a scripted controller and the simulator, each
 // on a real pseudo-terminal: the bytes each command puts on the line, what it
 // prints, its refusals and exit statuses, and the file record writes.
-#include "portnames.h"
+#include "availableports.h"
 #include "ptycontroller.h"
 #include "quiettestcase.h"
 #include "recording.h"
@@ -68,12 +68,13 @@ private:
 
 // A folder of ports: COM1 answers every command with the worked example, COM2
 // never answers, COM3 does not exist, COM4 answers the worked example cut
-// short of its last byte.
+// short of its last byte, COM6 is a link that leads nowhere.
 struct Line
 {
     SerialFolder folder;
     PtyController com1{folder.pathOf(1), {{0, workedExampleReply()}}}, com2{folder.pathOf(2)};
     PtyController com4{folder.pathOf(4), {{0, workedExampleReply().left(66)}}};
+    bool com6 = QFile::link(folder.pathOf(6) + ".gone", folder.pathOf(6));
     OpenWatch watch{{folder.pathOf(1), folder.pathOf(2), folder.pathOf(4)}};
     const QString csv = QFileInfo(folder.pathOf(1)).path() + "/recording.csv";
 };
@@ -109,6 +110,8 @@ private slots:
         const int status = columns.at(0).toInt();
         const QString printed = columns.at(2);
         Line line;
+        const QString folder = QFileInfo(line.folder.pathOf(1)).path();
+        columns.replaceInStrings("FOLDER", folder);
         const auto [code, out, err] = tavctl(columns.mid(3));
         QCOMPARE(code, status);
         const QByteArray sent = columns.at(1).toUtf8();
@@ -119,11 +122,11 @@ private slots:
             QVERIFY2(err.startsWith(voice) && err.count('\n') == 1 && !err.endsWith(".\n") &&
                          out.isEmpty() == (printed == "-"),
                      err);
+        QSerialPort missing(line.folder.pathOf(6)); // for the toolkit's own text
+        missing.open(QIODevice::ReadWrite);
         if (!said.isEmpty())
-            QCOMPARE(err, voice + said + '\n');
-        QSerialPort missing(serialDeviceFor("COM3"));
-        if (status == 3 && !missing.open(QIODevice::ReadWrite)) // with the toolkit's own text
-            QVERIFY2(err.contains(missing.errorString().toUtf8()), err);
+            QCOMPARE(QString(err), voice + QString(said).replace("FOLDER", folder).replace(
+                                               "ERROR", missing.errorString()) + '\n');
         const QRegularExpression time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
         if (printed != "-")
             QCOMPARE(QString::fromUtf8(out).replace(time, "TIME"),
@@ -135,8 +138,9 @@ private slots:
     {
         Line line;
         const QString plot = "plot " + line.csv + " --output " + line.csv + ".png";
-        for (const QString &command : {QString("status"), QString("send R"), QString("motor up"),
-                                       QString("light all 5"), "record --output " + line.csv, plot})
+        for (const QString &command :
+             {QString("status"), QString("send R"), QString("motor up"), QString("light all 5"),
+              "record --output " + line.csv, plot, QString("ports")})
             for (const char *help : {"-h", "--help", "--help-all"}) {
                 const auto [code, out, err] = tavctl(command.split(' ') << help);
                 QVERIFY2(code == 0 && err.isEmpty() &&
@@ -183,7 +187,43 @@ private slots:
         QCOMPARE(code, measured ? 0 : 1);
         QVERIFY2(out.endsWith(measured ? ",ok\n" : QByteArray(14, ',') + "bad reply\n"), out);
         if (!message.isEmpty())
-            QCOMPARE(err, "tavctl: status: COM1: " + message + '\n');
+            QCOMPARE(err,
+                     "tavctl: status: COM1 (" + line.folder.pathOf(1).toUtf8() + "): " + message + '\n');
+    }
+
+    // The ports list every link with where it leads, and every port the
+    // system reports, numbered by no link there; as text and as JSON.
+    void portsListsTheLinks()
+    {
+        Line line;
+        QString links;
+        for (int n : {1, 2, 4})
+            links += QString("COM%1  %2 -> %3\n")
+                         .arg(n)
+                         .arg(line.folder.pathOf(n),
+                              QFileInfo(line.folder.pathOf(n)).canonicalFilePath());
+        const QString text = QString::fromUtf8(std::get<1>(tavctl({"ports"})));
+        QVERIFY2(text.startsWith(links), qPrintable(text));
+        for (const QString &other : text.mid(links.size()).split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(other.startsWith("none  /dev/") &&
+                         other.endsWith("(no link to it in TAV_SERIAL_DIR)"),
+                     qPrintable(other));
+        const QJsonArray json =
+            QJsonDocument::fromJson(std::get<1>(tavctl({"ports", "--format", "json"}))).array();
+        QCOMPARE(json.size(), text.count('\n'));
+        QCOMPARE(json[2].toObject()["link_target"].toString(),
+                 QFileInfo(line.folder.pathOf(4)).canonicalFilePath());
+    }
+
+    // --verbose shows the exchange's log as the panel writes it, its list of ports included.
+    void verboseShowsThePanelsLog()
+    {
+        Line line;
+        const QString log = QString::fromUtf8(std::get<2>(tavctl({"status", "--verbose"})));
+        const QStringList ports = QStringList("Ports disponibles :") + lookUpPort(1, true).lines;
+        QVERIFY2(log.startsWith(ports.join('\n') + "\nnumport= \"COM1\"\nPort ouvert") &&
+                     log.endsWith("\nPort fermé.\n"),
+                 qPrintable(log));
     }
 
     // A reply that stdout does not take is a failure, not a success.
@@ -220,10 +260,11 @@ private slots:
     {
         Line line;
         QProcess holder, status;
-        holder.start(TAV_PORT_HOLDER, {serialDeviceFor("COM1")});
+        holder.start(TAV_PORT_HOLDER, {serialDeviceFor(1)});
         QVERIFY(holder.waitForReadyRead(10000) && holder.readLine() == "held\n");
         const auto [code, out, err] = tavctl({"status", "--wait", "0.1"});
-        QCOMPARE(err, QString("tavctl: status: COM1 is busy: another program is using it (PID %1)\n")
+        QCOMPARE(err, QString("tavctl: status: COM1 (%1) is busy: another program is using it (PID %2)\n")
+                          .arg(line.folder.pathOf(1))
                           .arg(holder.processId())
                           .toUtf8());
         QCOMPARE(code, 3);
@@ -243,8 +284,8 @@ private slots:
         else
             status.start(TAVCTL, {"status"});
         QVERIFY(status.waitForFinished(5000) && status.exitCode() == 3 && clock.elapsed() < 1000);
-        QVERIFY(status.readAllStandardError().contains("COM1: permission denied; add the user to "
-                                                       "the dialout group"));
+        QVERIFY(status.readAllStandardError().contains("/COM1): permission denied; add the user "
+                                                       "to the dialout group"));
     }
 
     // A recording is appended to, less a torn last row (a power cut mid-write);
@@ -316,10 +357,15 @@ private slots:
         PtyController com5(line.folder.pathOf(5), {{0, workedExampleReply()}});
         QVERIFY(record.waitForFinished(10000));
         QCOMPARE(record.exitCode(), 0);
+        const QString dir = QFileInfo(line.csv).path();
         QCOMPARE(QString(record.readAllStandardError()),
-                 "tavctl: record: COM5: the port could not be opened: No such file or directory "
-                 "(from row 1)\ntavctl: record: COM5: measuring again (row 2)\n"
-                 "tavctl: record: 3 rows written to " + line.csv + ", 1 without a measurement\n");
+                 "tavctl: record: COM5: no COM5 in TAV_SERIAL_DIR (" + dir +
+                     ") (from row 1)\n"
+                     "tavctl: record: COM5 (" +
+                     dir +
+                     "/COM5): measuring again (row 2)\n"
+                     "tavctl: record: 3 rows written to " +
+                     line.csv + ", 1 without a measurement\n");
     }
 
     // The live line shows on a terminal only while the recording runs in its foreground.
