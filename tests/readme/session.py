@@ -6,7 +6,9 @@ under it, times and pseudo-terminal numbers aside. A command ended by "&" runs
 in the background: what the README shows under it must come within a few
 seconds, wherever it falls.
 
-    session.py README.md BUILD_DIR
+    session.py README.md BUILD_DIR [--log]
+
+With --log, each command and what it printed go to stdout as the run goes.
 """
 import os
 import re
@@ -87,6 +89,7 @@ class Shell:
 
 def main():
     readme, build = sys.argv[1], os.path.abspath(sys.argv[2])
+    log = "--log" in sys.argv[3:]
     scratch = tempfile.mkdtemp(prefix="tav-session-")
     env = dict(os.environ, TMPDIR=scratch, LC_ALL="C.UTF-8")
     env["PATH"] = os.pathsep.join(
@@ -105,6 +108,8 @@ def main():
                     shell.waiting = []
             else:
                 printed, status = shell.run(command)
+            if log:
+                print("\n".join([f"$ {command}"] + printed), flush=True)
             if status != 0:
                 failures.append(f"$ {command}\n  exit status {status}")
             if [shown(l) for l in printed] != [shown(l) for l in expected]:
