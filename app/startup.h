@@ -10,4 +10,10 @@
 // platform reads the variable.
 void skipOpenGlIntegration();
 
+// On Windows, the toolkit sends the log to the debugger alone, unless a
+// console is attached. This sends each line to standard error as well, as on
+// Linux, so that "tav-panel.exe 2> journal.txt" keeps it (and Wine shows it).
+// Elsewhere it does nothing.
+void logToStandardErrorToo();
+
 #endif // STARTUP_H

@@ -8,6 +8,9 @@ if(NOT GZIP_PROGRAM)
 endif()
 
 function(tav_add_manpage program)
+  if(WIN32)
+    return() # Windows has no man
+  endif()
   set(source ${PROJECT_SOURCE_DIR}/docs/${program}.1)
   set(page ${CMAKE_CURRENT_BINARY_DIR}/${program}.1)
   add_custom_command(OUTPUT ${page}.gz

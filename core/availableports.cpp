@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QSerialPortInfo>
 
+#include <algorithm>
+
 namespace {
 
 struct SystemPorts
@@ -31,6 +33,10 @@ SystemPorts &systemPorts()
 // where this cannot be known, so that they are taken every time.
 bool watchDevices(SystemPorts &system)
 {
+#ifdef Q_OS_WIN
+    Q_UNUSED(system)
+    return false; // no /dev to watch: Windows is asked every time
+#endif
     if (system.watcher)
         return true;
     if (!system.watchable || !QCoreApplication::instance())
@@ -107,7 +113,9 @@ const SystemPorts &currentSystemPorts()
             if (uart != 0)
                 system.ports.append(reportedPort(info, uart));
         }
+#ifndef Q_OS_WIN
         system.devLinks = comLinks(QStringLiteral("/dev"));
+#endif
         system.stale = false;
     }
     return system;
@@ -125,6 +133,15 @@ QString linkFolder()
 PortMap systemPortMap()
 {
     const SystemPorts &system = currentSystemPorts();
+#ifdef Q_OS_WIN
+    // Windows names its ports itself: COMn is the port it calls so.
+    PortMap map;
+    for (const ReportedPort &port : system.ports)
+        map.ports.append({portNumberOf(port.device), port.device, {}, port, {}});
+    std::sort(map.ports.begin(), map.ports.end(),
+              [](const MappedPort &a, const MappedPort &b) { return a.number < b.number; });
+    return map;
+#endif
     const QString folder = linkFolder();
     if (folder.isEmpty())
         return mapPorts({QStringLiteral("/dev"), false, system.devLinks, system.ports});

@@ -36,8 +36,12 @@ QByteArray asText(const PortMap &map)
         return map.linksOnly
                    ? QByteArray("no serial port: TAV_SERIAL_DIR (") + map.linkFolder.toUtf8() +
                          ") holds no COMn link, and the system reports none\n"
+#ifdef Q_OS_WIN
+                   : QByteArray("no serial port: Windows reports none\n");
+#else
                    : QByteArray("no serial port: the system reports none, and /dev "
                                 "holds no COMn link\n");
+#endif
     QByteArray text;
     for (const MappedPort &mapped : map.ports) {
         QStringList columns{nameOf(mapped),
