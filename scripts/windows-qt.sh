@@ -45,15 +45,16 @@ qt_sources_checked() {
 # printing one line a minute with the objects built so far; on failure, the
 # end of LOG.
 with_progress() {
-    local what=$1 log=$2 start=$SECONDS pid status=0
+    local what=$1 log=$2 start=$SECONDS next=60 pid status=0
     shift 2
     "$@" >"$log" 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null; do
         sleep 5
-        if (( (SECONDS - start) % 60 < 5 )); then
+        if (( SECONDS - start >= next )); then
             printf 'cross Qt: %s, %d objects built, %d min\n' "$what" \
                 "$(find . -name '*.o' | wc -l)" $(( (SECONDS - start) / 60 ))
+            next=$((next + 60))
         fi
     done
     wait "$pid" || status=$?
@@ -89,7 +90,7 @@ build_windows_qt() {
     [ -d "$qtbase/src/3rdparty/wintab" ] || without_wintab "$qtbase"
     (
         cd "$qtbase" &&
-            with_progress "qtbase configure" "$work/configure.log" ./configure \
+            MAKEFLAGS=-j$(nproc) with_progress "qtbase configure" "$work/configure.log" ./configure \
                 -xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-mingw32- \
                 -prefix "$prefix" -opensource -confirm-license -release -shared \
                 -nomake examples -nomake tests -no-opengl -no-dbus -no-icu -qt-zlib \
