@@ -44,10 +44,11 @@ QByteArray asText(const PortMap &map)
 #endif
     QByteArray text;
     for (const MappedPort &mapped : map.ports) {
-        QStringList columns{nameOf(mapped),
-                            mapped.target.isEmpty()
-                                ? mapped.device
-                                : mapped.device + QStringLiteral(" -> ") + mapped.target};
+        QStringList columns{nameOf(mapped)};
+        if (mapped.device != columns.first()) // on Windows, the name is the device
+            columns.append(mapped.target.isEmpty()
+                               ? mapped.device
+                               : mapped.device + QStringLiteral(" -> ") + mapped.target);
         const QString about = aboutPort(mapped);
         const QString note = mapped.note.isEmpty() ? QString() : '(' + mapped.note + ')';
         if (!about.isEmpty() || !note.isEmpty())
