@@ -36,7 +36,7 @@ bool watchDevices(SystemPorts &system)
 #ifdef Q_OS_WIN
     Q_UNUSED(system)
     return false; // no /dev to watch: Windows is asked every time
-#endif
+#else
     if (system.watcher)
         return true;
     if (!system.watchable || !QCoreApplication::instance())
@@ -52,6 +52,7 @@ bool watchDevices(SystemPorts &system)
     system.watcher = watcher;
     system.stale = true;
     return true;
+#endif
 }
 
 // A built-in UART's type, the kernel's number for its chip (0 when the
@@ -83,6 +84,7 @@ ReportedPort reportedPort(const QSerialPortInfo &info, int uart)
             uart};
 }
 
+#ifndef Q_OS_WIN
 // The links named COMn in a folder that lead to a device: n -> that device.
 QMap<int, QString> comLinks(const QString &folder)
 {
@@ -98,6 +100,7 @@ QMap<int, QString> comLinks(const QString &folder)
     }
     return links;
 }
+#endif
 
 const SystemPorts &currentSystemPorts()
 {
@@ -121,12 +124,14 @@ const SystemPorts &currentSystemPorts()
     return system;
 }
 
+#ifndef Q_OS_WIN
 // $TAV_SERIAL_DIR as an absolute path, or empty when it is not set or empty.
 QString linkFolder()
 {
     const QString folder = qEnvironmentVariable("TAV_SERIAL_DIR");
     return folder.isEmpty() ? folder : QDir(folder).absolutePath();
 }
+#endif
 
 } // namespace
 
@@ -141,11 +146,12 @@ PortMap systemPortMap()
     std::sort(map.ports.begin(), map.ports.end(),
               [](const MappedPort &a, const MappedPort &b) { return a.number < b.number; });
     return map;
-#endif
+#else
     const QString folder = linkFolder();
     if (folder.isEmpty())
         return mapPorts({QStringLiteral("/dev"), false, system.devLinks, system.ports});
     return mapPorts({folder, true, comLinks(folder), system.ports});
+#endif
 }
 
 QStringList availablePortLines()
