@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -29,15 +30,49 @@ const ReplyPosition numericFields[] = {lumEstAt, lumOuestAt,   lumNordAt,     lu
                                       angleAzimutAt, angleElevationAt};
 const ReplyPosition flagFields[] = {batterieChargeAt, batteriePleineAt, batterieVideAt};
 
+// The stretches between the fields, as {position, width}: the controller's
+// own text, the same in each of its replies.
+const std::pair<int, int> frameStretches[] = {{0, 2}, {14, 11}, {43, 18}};
+
+// Every field of a status reply that starts at `at` is there and well formed.
+bool hasStatusFields(const QByteArray &reply, int at)
+{
+    return reply.size() - at >= statusReplyLength &&
+           std::all_of(std::begin(numericFields), std::end(numericFields),
+                       [&](int field) { return isReadableNumericField(reply, at + field); }) &&
+           std::all_of(std::begin(flagFields), std::end(flagFields),
+                       [&](int field) { return isWholeFlagField(reply, at + field); });
+}
+
+// The stretches between the fields of a reply starting at `at` are those of
+// the one starting at 0.
+bool inSameFrame(const QByteArray &reply, int at)
+{
+    return std::all_of(std::begin(frameStretches), std::end(frameStretches), [&](auto stretch) {
+        return std::equal(reply.cbegin() + stretch.first,
+                          reply.cbegin() + stretch.first + stretch.second,
+                          reply.cbegin() + at + stretch.first);
+    });
+}
+
+// Another status reply begins somewhere after the first one's fields.
+bool holdsAnotherReply(const QByteArray &reply)
+{
+    for (int at = statusReplyLength; reply.size() - at >= statusReplyLength; ++at)
+        if (inSameFrame(reply, at) && hasStatusFields(reply, at))
+            return true;
+    return false;
+}
+
 } // namespace
 
-bool isStatusReply(const QByteArray &reply)
+ReplyShape replyShape(const QByteArray &reply, bool capped)
 {
-    return reply.size() >= statusReplyLength &&
-           std::all_of(std::begin(numericFields), std::end(numericFields),
-                       [&](int at) { return isReadableNumericField(reply, at); }) &&
-           std::all_of(std::begin(flagFields), std::end(flagFields),
-                       [&](int at) { return isWholeFlagField(reply, at); });
+    if (capped)
+        return ReplyShape::NeverPaused;
+    if (!hasStatusFields(reply, 0))
+        return ReplyShape::NotStatusReply;
+    return holdsAnotherReply(reply) ? ReplyShape::SeveralReplies : ReplyShape::StatusReply;
 }
 
 QString voltsText(int tenths)

@@ -32,11 +32,28 @@ DecodedReply decodeReply(const QByteArray &reply);
 // A status reply holds every field up to its last one, which ends at this length.
 constexpr int statusReplyLength = 67;
 
-// True when the reply has the status reply's shape: long enough for every
-// field, every number readable as one and every flag whole, so that its values
-// are what the controller sent rather than what noise or a reply cut short
-// decodes to. The stretches between the fields are not looked at.
-bool isStatusReply(const QByteArray &reply);
+// What a reply is, as far as a measurement goes.
+enum class ReplyShape {
+    StatusReply,    // one status reply: its values are what the controller sent
+    NotStatusReply, // noise, a reply cut short: what it decodes to means nothing
+    SeveralReplies, // a status reply followed by another one, back to back
+    NeverPaused,    // the collection ended on its cap: the controller never paused
+};
+
+// The reply's shape. A status reply is long enough for every field, every
+// number in it reads as one and every flag is whole, so that its values are
+// what the controller sent rather than what noise or a reply cut short
+// decodes to; the stretches between the fields are not looked at. Another
+// status reply after its fields, in the same frame (the same bytes between
+// the fields), makes several. `capped`: the exchange stopped collecting at its
+// cap, so that whatever the bytes hold, the line never rested.
+ReplyShape replyShape(const QByteArray &reply, bool capped = false);
+
+// True when the reply, collected whole, is one status reply.
+inline bool isStatusReply(const QByteArray &reply)
+{
+    return replyShape(reply) == ReplyShape::StatusReply;
+}
 
 // A voltage of the reply as the window shows it: volts with one decimal
 // (125 tenths give "12.5", -5 give "-0.5").

@@ -26,22 +26,24 @@ constexpr int busyRetryPauseMs = 50;
 
 // Called once the first bytes are readable: gathers the reply until the line
 // has been silent for 100 ms, or until it reaches the size or time cap.
-QByteArray collectReply(QSerialPort &serial)
+void collectReply(QSerialPort &serial, ExchangeResult &result)
 {
     QElapsedTimer sinceFirstByte;
     sinceFirstByte.start();
-    QByteArray reply = serial.readAll();
+    QByteArray &reply = result.reply;
+    reply = serial.readAll();
     while (reply.size() < maxReplyBytes) {
         const qint64 left = maxCollectMs - sinceFirstByte.elapsed();
         if (left <= 0 || !serial.waitForReadyRead(int(qMin<qint64>(silenceMs, left))))
             break;
         reply += serial.readAll();
     }
-    if (reply.size() >= maxReplyBytes || sinceFirstByte.elapsed() >= maxCollectMs) {
+    result.collectMs = int(sinceFirstByte.elapsed());
+    result.capped = reply.size() >= maxReplyBytes || result.collectMs >= maxCollectMs;
+    if (result.capped) {
         reply.truncate(maxReplyBytes);
         qDebug() << "Réponse tronquée :" << reply.size();
     }
-    return reply;
 }
 
 // Why the toolkit refused to open the port. It reports a port held by
@@ -55,6 +57,8 @@ ExchangeResult::Status refusalOf(const QSerialPort &serial, const QString &devic
     const QFileInfo entry(device);
     if (inLinkFolder && !entry.exists() && !entry.isSymLink())
         return ExchangeResult::NoLink;
+    if (serial.error() == QSerialPort::DeviceNotFoundError)
+        return ExchangeResult::NoDevice;
     if (serial.error() != QSerialPort::PermissionError)
         return ExchangeResult::OpenFailed;
 #ifndef Q_OS_WIN
@@ -89,7 +93,7 @@ bool openPort(QSerialPort &serial, const PortLookup &where, int retryMs, Exchang
 } // namespace
 
 ExchangeResult serialExchange(int port, const QByteArray &command,
-                              const std::function<void(const QByteArray &)> &onReply,
+                              const std::function<void(const ExchangeResult &)> &onReply,
                               const ExchangeOptions &options)
 {
     ExchangeResult result;
@@ -138,10 +142,10 @@ ExchangeResult serialExchange(int port, const QByteArray &command,
 
     if (serial.waitForReadyRead(firstByteTimeoutMs)) {
         result.status = ExchangeResult::Replied;
-        result.reply = collectReply(serial);
+        collectReply(serial, result);
         qDebug() << "Données reçues :" << result.reply;
         if (onReply)
-            onReply(result.reply);
+            onReply(result);
     } else {
         qDebug() << "Aucune donnée reçue dans le délai imparti.";
     }

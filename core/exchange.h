@@ -13,6 +13,7 @@ struct ExchangeResult
         Replied,      // the command was written and bytes came back
         NoReply,      // the command was written; nothing came within 1000 ms
         OpenFailed,   // the port could not be opened
+        NoDevice,     // the port could not be opened: its device does not exist
         NoLink,       // the port could not be opened: $TAV_SERIAL_DIR holds no link for it
         PortBusy,     // the port could not be opened: another program holds it
         NoPermission, // the port could not be opened: the user may not open it
@@ -20,6 +21,8 @@ struct ExchangeResult
     };
     Status status = NoReply;
     QByteArray reply; // what came back, raw; empty unless Replied
+    bool capped = false; // Replied: the collection stopped at its cap, the line never silent
+    int collectMs = 0;   // Replied: from the reply's first byte to the end of its collection
     QString error;    // the toolkit's error text when the port failed
     QString port;     // "COM1", or the device's path when the exchange was given a device
     QString device;   // the device opened, or tried: e.g. /dev/ttyS0, $TAV_SERIAL_DIR/COM1
@@ -46,10 +49,11 @@ struct ExchangeOptions
 // 2000 ms); closes. Each step is logged on the toolkit's debug channel, in
 // French.
 //
-// `onReply`, when given, receives the reply while the port is still open, so
-// that what it logs comes before "Port fermé.".
+// `onReply`, when given, receives the result once the reply is in (status
+// Replied, the reply, whether it was capped), while the port is still open,
+// so that what it logs comes before "Port fermé.".
 ExchangeResult serialExchange(int port, const QByteArray &command,
-                              const std::function<void(const QByteArray &)> &onReply = {},
+                              const std::function<void(const ExchangeResult &)> &onReply = {},
                               const ExchangeOptions &options = {});
 
 #endif // EXCHANGE_H

@@ -29,8 +29,21 @@ namespace {
 
 constexpr int longestShownReply = 80; // bytes of a bad reply shown in its message
 
-QString badReplyText(const QByteArray &reply)
+// Why a reply is no measurement, with as much of it as fits on a line.
+QString badReplyText(const ExchangeResult &result)
 {
+    const QByteArray &reply = result.reply;
+    switch (replyShape(reply, result.capped)) {
+    case ReplyShape::NeverPaused:
+        return QStringLiteral("the controller never paused: %1 bytes in %2 ms")
+            .arg(reply.size())
+            .arg(result.collectMs);
+    case ReplyShape::SeveralReplies:
+        return QStringLiteral("the reply holds more than one status reply: %1 bytes")
+            .arg(reply.size());
+    default:
+        break;
+    }
     const QString shown = QStringLiteral("\"%1\"").arg(escapedBytes(reply.left(longestShownReply)));
     return QStringLiteral("the reply is not a status reply: %1 bytes, %2%3")
         .arg(reply.size())
@@ -51,7 +64,8 @@ QString portLabel(const ExchangeResult &result)
 
 bool hasMeasurement(const ExchangeResult &result)
 {
-    return result.status == ExchangeResult::Replied && isStatusReply(result.reply);
+    return result.status == ExchangeResult::Replied &&
+           replyShape(result.reply, result.capped) == ReplyShape::StatusReply;
 }
 
 QString recordingStatus(const ExchangeResult &result)
@@ -73,7 +87,7 @@ QString problemOf(const ExchangeResult &result)
     const QString port = portLabel(result);
     switch (result.status) {
     case ExchangeResult::Replied:
-        return hasMeasurement(result) ? QString() : port + ": " + badReplyText(result.reply);
+        return hasMeasurement(result) ? QString() : port + ": " + badReplyText(result);
     case ExchangeResult::NoReply:
         return port + QStringLiteral(": no reply within 1000 ms");
     case ExchangeResult::PortBusy:
@@ -84,6 +98,7 @@ QString problemOf(const ExchangeResult &result)
         return port + QStringLiteral(": permission denied; add the user to the dialout "
                                      "group (sudo adduser $USER dialout), then log in again");
     case ExchangeResult::OpenFailed:
+    case ExchangeResult::NoDevice:
         return port + QStringLiteral(": the port could not be opened: ") + result.error;
     case ExchangeResult::NoLink:
         return QStringLiteral("%1: no %1 in TAV_SERIAL_DIR (%2)")

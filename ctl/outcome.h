@@ -14,7 +14,9 @@
 QString escapedBytes(const QByteArray &bytes);
 
 // True when the controller answered with a status reply: its values stand.
-// Noise or a reply cut short is no measurement, whatever it decodes to.
+// Noise, a reply cut short, replies back to back or a collection that ended
+// on its cap (a controller that never paused) is no measurement, whatever it
+// decodes to.
 bool hasMeasurement(const ExchangeResult &result);
 
 // "ok" for a measurement, "no reply", "bad reply" for a reply of another

@@ -1,7 +1,8 @@
 // Fuzz target: the readers of a reply's fields, the ones the decoder uses, and
 // the check of a reply's shape, on any bytes. Beyond surviving, every read must
 // keep the fields' rules, and the check must accept exactly the replies whose
-// fields are all well formed, every reply the simulator makes among them.
+// fields are all well formed, every reply the simulator makes among them,
+// unless a second one follows in the same frame; a capped reply never.
 #include "decodedreply.h"
 #include "replyfields.h"
 #include "statusreply.h"
@@ -83,9 +84,10 @@ bool sameValues(const DecodedReply &a, const DecodedReply &b)
            isFlagSet(a.pleine) == isFlagSet(b.pleine) && isFlagSet(a.vide) == isFlagSet(b.vide);
 }
 
-// The check accepts a reply exactly when it is long enough, every number is
-// well formed and no flag holds a NUL; what it accepts decodes as the same
-// values written by the simulator would.
+// The check takes a reply for a status reply, or several, exactly when it is
+// long enough, every number is well formed and no flag holds a NUL; what it
+// accepts decodes as the same values written by the simulator would, and
+// twice over it is several replies.
 void checkShape(const QByteArray &reply)
 {
     const bool wellFormed =
@@ -94,9 +96,14 @@ void checkShape(const QByteArray &reply)
                     [&](int at) { return isWellFormedNumber(reply, at); }) &&
         std::none_of(std::begin(flagPositions), std::end(flagPositions),
                      [&](int at) { return reply[at] == '\0' || reply[at + 1] == '\0'; });
-    require(isStatusReply(reply) == wellFormed, "shape check differs from well-formed fields", 0);
+    const ReplyShape shape = replyShape(reply);
+    require((shape != ReplyShape::NotStatusReply) == wellFormed,
+            "shape check differs from well-formed fields", 0);
+    require(replyShape(reply, true) == ReplyShape::NeverPaused, "a capped reply taken", 0);
     if (!wellFormed)
         return;
+    require(replyShape(reply + reply) == ReplyShape::SeveralReplies,
+            "a reply twice over taken for one", 0);
     const DecodedReply values = decodeReply(reply);
     const StatusValues v{values.lumEst,           values.lumOuest,
                          values.lumNord,          values.lumSud,
@@ -115,9 +122,13 @@ void checkSimulatorReply(const uint8_t *data, size_t size)
     int16_t n[10] = {};
     std::memcpy(n, data, std::min(size, sizeof n));
     const bool flag = size > sizeof n && data[sizeof n] % 2;
-    const StatusValues v{n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], flag, !flag, flag, n[8], n[9]};
-    require(isStatusReply(QByteArray::fromStdString(encodeStatus(v))),
-            "a reply of the simulator refused", 0);
+    StatusValues v{n[0], n[1], n[2], n[3], n[4], n[5], n[6], n[7], flag, !flag, flag, n[8], n[9]};
+    const std::string reply = encodeStatus(v);
+    require(isStatusReply(QByteArray::fromStdString(reply)), "a reply of the simulator refused", 0);
+    std::swap(v.lumEst, v.azimut);
+    require(replyShape(QByteArray::fromStdString(reply + encodeStatus(v))) ==
+                ReplyShape::SeveralReplies,
+            "two replies of the simulator taken for one", 0);
 }
 
 } // namespace
