@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QLabel>
 #include <QMessageBox>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -15,6 +16,11 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionQuitter, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionA_propos, &QAction::triggered, this, &MainWindow::a_propos);
     initTimerBoucle();
+    // A widget of the status bar rather than its message, which the menus'
+    // status tips would wipe out.
+    labelEtatMesures = new QLabel(startingValuesLine(), ui->statusBar);
+    labelEtatMesures->setObjectName(QStringLiteral("labelEtatMesures"));
+    ui->statusBar->addWidget(labelEtatMesures, 1);
 }
 
 MainWindow::~MainWindow()

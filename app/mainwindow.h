@@ -1,10 +1,13 @@
 #ifndef MAINWINDOW_H
 #define MAINWINDOW_H
 
+#include "statusline.h"
+
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
+class QLabel;
 class QTimer;
 
 namespace Ui {
@@ -27,8 +30,10 @@ public:
     // Returns 0 when the command was written, -1 when opening or writing failed.
     int portSerie(int port, QByteArray command);
 
-    // Reads the thirteen fixed-position fields of a reply into the members,
-    // logs them and shows them. Always returns 0.
+    // Reads the thirteen fixed-position fields of a reply into the members
+    // and logs them; shows them when the reply is a status reply, so that
+    // noise or a reply cut short never passes for a measurement. Always
+    // returns 0.
     int decodeReceivedData(QByteArray reply);
 
 private slots:
@@ -54,6 +59,9 @@ private slots:
 
 private:
     void initTimerBoucle();
+    void decodeAndShow(const QByteArray &reply, bool measured);
+    void showMeasurements();
+    void showOutcome(const ExchangeResult &result, ReplyShape shape);
 
     Ui::MainWindow *ui;
     int numPort;
@@ -74,6 +82,9 @@ private:
     QString valBatterieCharge;
     QString valBatterieVide;
     QTimer *timerBoucle = nullptr;
+    // The status bar's line, and where the values on the displays come from.
+    QLabel *labelEtatMesures = nullptr;
+    ShownValues valeursAffichees;
 };
 
 #endif // MAINWINDOW_H

@@ -7,6 +7,8 @@
 
 #include <QDebug>
 
+#include <utility>
+
 namespace {
 
 int logged(const char *label, int value)
@@ -15,12 +17,9 @@ int logged(const char *label, int value)
     return value;
 }
 
-// A flag reading "01" checks its button; anything else leaves the buttons as they are.
-QString loggedFlag(const char *label, const QString &text, QRadioButton *button)
+QString loggedFlag(const char *label, const QString &text)
 {
     qDebug() << label << text;
-    if (isFlagSet(text))
-        button->setChecked(true);
     return text;
 }
 
@@ -40,11 +39,35 @@ void showValue(QProgressBar *bar, int barValue, QLabel *label, const QString &te
 
 int MainWindow::decodeReceivedData(QByteArray reply)
 {
+    decodeAndShow(reply, isStatusReply(reply));
+    return 0;
+}
+
+// The members and the log take whatever the reply decodes to; the displays
+// only a measurement, and otherwise keep the last one.
+void MainWindow::decodeAndShow(const QByteArray &reply, bool measured)
+{
     const DecodedReply d = decodeReply(reply);
     valLumEST = logged("valLumEST=", d.lumEst);
     valLumOUEST = logged("valLumOUEST=", d.lumOuest);
     valLumSUD = logged("valLumSUD=", d.lumSud);
     valLumNORD = logged("valLumNORD=", d.lumNord);
+    // Voltages come in tenths of a volt, currents in tens of milliamperes.
+    valVPAN = logged("valVPAN=", d.vpan);
+    valVBAT = logged("valVBAT=", d.vbat);
+    valIPAN = logged("valIPAN=", d.ipan);
+    valIBAT = logged("valIBAT=", d.ibat);
+    valBatteriePleine = loggedFlag("valBatteriePleine=", d.pleine);
+    valBatterieVide = loggedFlag("valBatterieVide=", d.vide);
+    valBatterieCharge = loggedFlag("valBatterieCharge=", d.charge);
+    valAngleAzimut = logged("valAngleAzimut=", d.azimut);
+    valAngleElevation = logged("valAngleElevation=", d.elevation);
+    if (measured)
+        showMeasurements();
+}
+
+void MainWindow::showMeasurements()
+{
     showValue(ui->progressBarMesureLumEst, valLumEST, ui->labelMesureLumEstVal,
               QString::number(valLumEST));
     showValue(ui->progressBarMesureLumOuest, valLumOUEST, ui->labelMesureLumOuestVal,
@@ -53,12 +76,6 @@ int MainWindow::decodeReceivedData(QByteArray reply)
               QString::number(valLumSUD));
     showValue(ui->progressBarMesureLumNord, valLumNORD, ui->labelMesureLumNordVal,
               QString::number(valLumNORD));
-
-    // Voltages come in tenths of a volt, currents in tens of milliamperes.
-    valVPAN = logged("valVPAN=", d.vpan);
-    valVBAT = logged("valVBAT=", d.vbat);
-    valIPAN = logged("valIPAN=", d.ipan);
-    valIBAT = logged("valIBAT=", d.ibat);
     showValue(ui->progressBarMesureVPAN, valVPAN, ui->labelMesureVPANval, voltsText(valVPAN));
     showValue(ui->progressBarMesureVBAT, valVBAT, ui->labelMesureVBATval, voltsText(valVBAT));
     showValue(ui->progressBarMesureIPAN, milliamperes(valIPAN), ui->labelMesureIPANval,
@@ -66,15 +83,16 @@ int MainWindow::decodeReceivedData(QByteArray reply)
     showValue(ui->progressBarMesureIBAT, milliamperes(valIBAT), ui->labelMesureIBATval,
               QString::number(milliamperes(valIBAT)));
 
-    // The buttons exclude each other, so where several flags are set the last
-    // one tested stands: charging over empty, empty over full.
-    valBatteriePleine = loggedFlag("valBatteriePleine=", d.pleine, ui->radioButton_batteriePleine);
-    valBatterieVide = loggedFlag("valBatterieVide=", d.vide, ui->radioButton_batterieVide);
-    valBatterieCharge = loggedFlag("valBatterieCharge=", d.charge, ui->radioButton_batterieCharge);
+    // A flag reading "01" checks its button; anything else leaves the buttons
+    // as they are. They exclude each other, so where several flags are set the
+    // last one tested stands: charging over empty, empty over full.
+    for (const auto &[flag, button] :
+         {std::pair{&valBatteriePleine, ui->radioButton_batteriePleine},
+          {&valBatterieVide, ui->radioButton_batterieVide},
+          {&valBatterieCharge, ui->radioButton_batterieCharge}})
+        if (isFlagSet(*flag))
+            button->setChecked(true);
 
-    valAngleAzimut = logged("valAngleAzimut=", d.azimut);
-    valAngleElevation = logged("valAngleElevation=", d.elevation);
     ui->lcdNumberAzimut->display(QString::number(valAngleAzimut));
     ui->lcdNumberElevation->display(QString::number(valAngleElevation));
-    return 0;
 }

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include <QLabel>
 #include <QTimer>
 
 namespace {
@@ -11,11 +12,27 @@ constexpr int pollingIntervalMs = 2000;
 
 int MainWindow::portSerie(int port, QByteArray command)
 {
-    const ExchangeResult result = serialExchange(
-        port, command, [this](const QByteArray &reply) { decodeReceivedData(reply); });
+    ReplyShape shape = ReplyShape::NotStatusReply;
+    const ExchangeResult result = serialExchange(port, command, [&](const ExchangeResult &replied) {
+        shape = replyShape(replied.reply, replied.capped);
+        decodeAndShow(replied.reply, shape == ReplyShape::StatusReply);
+    });
+    showOutcome(result, shape);
     const bool written =
         result.status == ExchangeResult::Replied || result.status == ExchangeResult::NoReply;
     return written ? 0 : -1;
+}
+
+// The status bar says what the displays hold after this exchange.
+void MainWindow::showOutcome(const ExchangeResult &result, ReplyShape shape)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    if (result.status == ExchangeResult::Replied && shape == ReplyShape::StatusReply) {
+        valeursAffichees = {now, result.port};
+        labelEtatMesures->setText(measuredLine(valeursAffichees));
+    } else {
+        labelEtatMesures->setText(failedLine(result, shape, now, valeursAffichees));
+    }
 }
 
 void MainWindow::initTimerBoucle()

@@ -172,6 +172,7 @@ public:
 
 private:
     void act(const QStringList &w);
+    void checkStatusBar(const QString &expected);
     QStringList transactionLog() const;
 
     SerialFolder folder;
@@ -181,6 +182,7 @@ private:
     MainWindow window;
     LogCapture log;
     qint64 tookMs = 0;
+    std::map<QString, QString> times; // the status bar's {NAME}s, as first seen
 };
 
 void Transcript::run(const QStringList &w, const QStringList &block)
@@ -238,6 +240,8 @@ void Transcript::run(const QStringList &w, const QStringList &block)
         QVERIFY2(tookMs >= w[1].section("..", 0, 0).toLongLong() &&
                      (high.isEmpty() || tookMs <= high.toLongLong()),
                  qPrintable(QString("took %1 ms").arg(tookMs)));
+    } else if (w[0] == "statusbar") {
+        checkStatusBar(w.mid(1).join(' '));
     } else if (aliases.contains(w[0]) || w[0] == "shows") {
         QStringList actual, expected = w.mid(1), names = aliases.value(w[0]);
         if (w[0] == "shows")
@@ -275,6 +279,33 @@ void Transcript::act(const QStringList &w)
     else
         QFAIL(qPrintable("unknown step " + w.join(' ')));
     tookMs = clock.elapsed();
+}
+
+// The status bar's line, where {NAME} stands for a time of day, the same
+// wherever NAME comes again in the transcript, and {#} for a number.
+void Transcript::checkStatusBar(const QString &expected)
+{
+    const QString actual = shown(child<QObject>(window, "labelEtatMesures"));
+    QString pattern;
+    QStringList unbound;
+    int at = 0;
+    for (auto tokens = QRegularExpression("\\{(\\w+|#)\\}").globalMatch(expected); tokens.hasNext();) {
+        const auto token = tokens.next();
+        const QString name = token.captured(1);
+        pattern += QRegularExpression::escape(expected.mid(at, token.capturedStart() - at));
+        if (name == "#")
+            pattern += "\\d+";
+        else if (times.count(name))
+            pattern += QRegularExpression::escape(times[name]);
+        else
+            pattern += "(\\d\\d:\\d\\d:\\d\\d)", unbound << name;
+        at = token.capturedEnd();
+    }
+    pattern += QRegularExpression::escape(expected.mid(at));
+    const auto match = QRegularExpression("^" + pattern + "$").match(actual);
+    QVERIFY2(match.hasMatch(), qPrintable(actual));
+    for (int i = 0; i < unbound.size(); ++i)
+        times[unbound[i]] = match.captured(i + 1);
 }
 
 // The ports the system reports ("  " and a port) depend on the machine.
