@@ -2,15 +2,100 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <pty.h>
 #include <sys/epoll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
+
+namespace {
+
+std::string linkTarget(const std::string &path)
+{
+    char target[4096];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, size_t(n)) : std::string();
+}
+
+// The process that holds the master side of /dev/pts/N open, from its file
+// descriptors' details ("tty-index:"), or 0 when none is found.
+long ptyHolder(const std::string &device)
+{
+    const std::string prefix = "/dev/pts/";
+    if (device.compare(0, prefix.size(), prefix) != 0)
+        return 0;
+    const std::string index = "tty-index:\t" + device.substr(prefix.size()) + "\n";
+    DIR *processes = opendir("/proc");
+    long holder = 0;
+    while (dirent *process = processes ? readdir(processes) : nullptr) {
+        const std::string fds = std::string("/proc/") + process->d_name + "/fd";
+        DIR *open = opendir(fds.c_str());
+        while (dirent *fd = open && !holder ? readdir(open) : nullptr) {
+            if (linkTarget(fds + '/' + fd->d_name).find("ptmx") == std::string::npos)
+                continue;
+            std::ifstream info(std::string("/proc/") + process->d_name + "/fdinfo/" + fd->d_name);
+            const std::string details{std::istreambuf_iterator<char>(info), {}};
+            if (details.find(index) != std::string::npos)
+                holder = std::strtol(process->d_name, nullptr, 10);
+        }
+        if (open)
+            closedir(open);
+        if (holder)
+            break;
+    }
+    if (processes)
+        closedir(processes);
+    return holder;
+}
+
+// Why an entry already at `path` is not ours to replace, or nothing when it
+// is a link to a pseudo-terminal that is gone: a line's link left behind by
+// a process that could not remove it (killed). A file, a folder, a link
+// elsewhere or a line still open are someone else's.
+std::string whyNotReplaced(const std::string &path)
+{
+    struct stat entry {};
+    if (lstat(path.c_str(), &entry) != 0 || !S_ISLNK(entry.st_mode))
+        return "it exists and is not a link; left as it is";
+    const std::string target = linkTarget(path);
+    struct stat device {};
+    if (target.compare(0, 9, "/dev/pts/") == 0 && stat(target.c_str(), &device) != 0 &&
+        errno == ENOENT)
+        return std::string();
+    const long holder = ptyHolder(target);
+    return "it already leads to " + target +
+           (holder ? ", the line of PID " + std::to_string(holder) : std::string()) +
+           "; left as it is";
+}
+
+// Links the device at `path`; returns why not, or nothing.
+std::string placeLink(const std::string &path, const std::string &target)
+{
+    if (symlink(target.c_str(), path.c_str()) == 0)
+        return std::string();
+    if (errno != EEXIST)
+        return std::strerror(errno);
+    // A link left behind may lead to the very device this line was given.
+    if (linkTarget(path) == target)
+        return std::string();
+    std::string refusal = whyNotReplaced(path);
+    if (!refusal.empty())
+        return refusal;
+    if (unlink(path.c_str()) != 0 || symlink(target.c_str(), path.c_str()) != 0)
+        return std::strerror(errno);
+    return std::string();
+}
+
+} // namespace
 
 PtyLine::PtyLine(const std::string &linkPath) : link(linkPath)
 {
@@ -33,18 +118,19 @@ PtyLine::PtyLine(const std::string &linkPath) : link(linkPath)
     watch.events = EPOLLIN | EPOLLET;
     epoll_ctl(events, EPOLL_CTL_ADD, master, &watch);
     device = name;
-    unlink(link.c_str());
-    if (symlink(device.c_str(), link.c_str()) != 0) {
-        const int error = errno;
+    const std::string refusal = placeLink(link, device);
+    if (!refusal.empty()) {
         close(events);
         close(master);
-        throw CannotLink("cannot link " + link + ": " + std::strerror(error));
+        throw CannotLink("cannot link " + link + ": " + refusal);
     }
 }
 
 PtyLine::~PtyLine()
 {
-    unlink(link.c_str());
+    // Only the line's own link: never what has come in its place.
+    if (linkTarget(link) == device)
+        unlink(link.c_str());
     hangUp();
     close(events);
 }

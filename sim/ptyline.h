@@ -18,7 +18,8 @@ class PtyLine
 {
 public:
     // Throws CannotLink when the link cannot be made, std::runtime_error when
-    // no pseudo-terminal can.
+    // no pseudo-terminal can. What stands at the path already is left as it
+    // is, unless it is the link of a line that is gone.
     explicit PtyLine(const std::string &linkPath);
     ~PtyLine();
     PtyLine(const PtyLine &) = delete;

@@ -66,7 +66,7 @@ void Simulator::run(const std::atomic<bool> &stop)
         if (!outgoing.empty())
             waitMs =
                 int(std::clamp<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              outgoing.front().start - Clock::now())
+                                              dueAt(outgoing.front()) - Clock::now())
                                               .count(),
                                           0, 5));
         const std::string bytes = ptyLine.read(waitMs);
@@ -172,17 +172,21 @@ void Simulator::keepChattering(Clock::time_point now)
         queue(statusReply(), endOfQueue(now));
 }
 
+Simulator::Clock::time_point Simulator::dueAt(const Outgoing &out) const
+{
+    return out.start + byteTime() * long(out.bytes.size());
+}
+
+// Bytes leave whole, once the last of them would have crossed a real line: a
+// late wake-up (a loaded machine) delays a reply but never splits it with a
+// pause that no controller at 9600 baud would make.
 void Simulator::sendDue(Clock::time_point now)
 {
     while (!outgoing.empty()) {
         Outgoing &out = outgoing.front();
-        if (out.start > now)
+        if (dueAt(out) > now)
             return;
-        size_t due = out.bytes.size();
-        if (byteTime() > Clock::duration::zero())
-            due = std::min(due, size_t((now - out.start) / byteTime()) + 1);
-        if (due > out.sent)
-            out.sent += ptyLine.write(out.bytes.data() + out.sent, due - out.sent);
+        out.sent += ptyLine.write(out.bytes.data() + out.sent, out.bytes.size() - out.sent);
         if (out.sent < out.bytes.size())
             return;
         outgoing.pop_front();

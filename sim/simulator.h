@@ -26,7 +26,7 @@ struct SimulatorOptions
     double daySeconds = 120; // real seconds for a whole day; 0 stops the clock
     double startHour = 8.0;  // the simulated time at start
     int latencyMs = 20;      // from a command's carriage return to the reply
-    bool paced = true;       // bytes leave at 9600 baud, 8N1, as on a real line
+    bool paced = true;       // a reply takes as long as at 9600 baud, 8N1, on a real line
     FaultMode mode = FaultMode::Normal;
     std::map<std::string, int> fixedFields; // reply fields forced to a value
     unsigned seed = std::random_device{}();
@@ -52,7 +52,7 @@ private:
     using Clock = std::chrono::steady_clock;
     struct Outgoing
     {
-        Clock::time_point start; // when its first byte is due
+        Clock::time_point start; // when its first byte would leave on a real line
         std::string bytes;
         size_t sent = 0;
     };
@@ -63,6 +63,7 @@ private:
     void queue(std::string bytes, Clock::time_point start);
     Clock::time_point endOfQueue(Clock::time_point now) const;
     Clock::duration byteTime() const;
+    Clock::time_point dueAt(const Outgoing &out) const;
     void keepChattering(Clock::time_point now);
     void sendDue(Clock::time_point now);
     void advanceClock(Clock::time_point now);

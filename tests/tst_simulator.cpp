@@ -1,10 +1,16 @@
 // The controller simulator's model, and how it stops. Its replies, read back
 // through the panel, and its fault modes are in transcripts/simulator.txt.
+#include "decodedreply.h"
+#include "exchange.h"
 #include "installation.h"
+#include "testsupport.h"
 
 #include <QtTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
+#include <vector>
 
 class TestSimulator : public QObject
 {
@@ -16,6 +22,8 @@ private slots:
     void refusesBadOptions();
     void stopsCleanlyOnSignal_data();
     void stopsCleanlyOnSignal();
+    void leavesWhatIsNotItsOwn();
+    void repliesComeWholeUnderLoad();
 };
 
 void TestSimulator::sunAndBattery()
@@ -139,6 +147,77 @@ void TestSimulator::stopsCleanlyOnSignal()
     QVERIFY(!QFileInfo(link).isSymLink());
     QCOMPARE(QFileInfo::exists(folder), arguments.contains("--dir") && !made);
     QVERIFY(!made || !QFileInfo::exists(given.filePath("made")));
+}
+
+// A COMn that is a file, or another simulator's live link, is refused and
+// left as it was; the link of one that was killed is taken over.
+void TestSimulator::leavesWhatIsNotItsOwn()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("COM1"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("mine") == 4);
+    file.close();
+    const auto start = [&dir](QProcess &process, const char *port) {
+        process.start(TAV_SIMULATOR, {"--dir", dir.path(), "--port", port, "--no-hint"});
+        return process.waitForReadyRead(5000); // false once it has ended
+    };
+    QProcess first;
+    QVERIFY(start(first, "2"));
+    const QString live = QFile::symLinkTarget(dir.filePath("COM2"));
+    for (const auto &[port, said] :
+         {std::pair{"1", QString("COM1: it exists and is not a link; left as it is\n")},
+          {"2", QString("COM2: it already leads to %1, the line of PID %2; left as it is\n")
+                    .arg(live)
+                    .arg(first.processId())}}) {
+        QProcess second;
+        QVERIFY(!start(second, port) && second.exitCode() == 2);
+        QCOMPARE(QString(second.readAllStandardError()),
+                 "tav-controller-sim: cannot link " + dir.filePath(said));
+    }
+    QCOMPARE(QFile::symLinkTarget(dir.filePath("COM2")), live);
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    QProcess third;
+    QVERIFY(start(third, "2"));
+    third.terminate();
+    QVERIFY(third.waitForFinished(5000) && third.exitCode() == 0);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{"COM1"});
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == "mine");
+}
+
+// Both cores busy, the simulator on the lowest priority: its replies come
+// late, but whole, never split by a pause the panel would take for their end.
+void TestSimulator::repliesComeWholeUnderLoad()
+{
+    SerialFolder folder;
+    QProcess simulator;
+    simulator.start("nice", {"-n", "19", TAV_SIMULATOR, "--dir", QFileInfo(folder.pathOf(1)).path(),
+                             "--day-seconds", "0", "--no-hint"});
+    QVERIFY(simulator.waitForReadyRead(5000));
+    std::atomic<bool> busy{true};
+    std::vector<std::thread> load;
+    for (unsigned i = 0; i < 2 * std::max(2u, std::thread::hardware_concurrency()); ++i)
+        load.emplace_back([&busy] {
+            while (busy) {
+            }
+        });
+    ExchangeOptions options;
+    options.listPorts = false;
+    QStringList lengths; // of the replies that were not whole
+    int replies = 0;     // a reply later than 1000 ms proves nothing either way
+    for (int i = 0; i < 12; ++i) {
+        const ExchangeResult result = serialExchange(1, "R\r", {}, options);
+        replies += result.status == ExchangeResult::Replied;
+        if (result.status == ExchangeResult::Replied &&
+            (result.reply.size() != 69 || !isStatusReply(result.reply)))
+            lengths << QString::number(result.reply.size());
+    }
+    busy = false;
+    for (std::thread &thread : load)
+        thread.join();
+    QVERIFY2(lengths.isEmpty(), qPrintable("replies of " + lengths.join(", ") + " bytes"));
+    QVERIFY(replies >= 6);
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)
