@@ -150,6 +150,29 @@ private slots:
         QCOMPARE(snapshot.split('\n'), QString(contentOf(TAV_DISCOVERY_SNAPSHOT)).split('\n'));
     }
 
+    // A refresh that measures nothing publishes no values, whatever the last
+    // good one held: a silent controller, then one that never pauses.
+    void aFailedRefreshPublishesNoValues()
+    {
+        Installation site;
+        Bridge bridge(site.arguments());
+        QVERIFY(site.online());
+        for (const auto &[answer, status] :
+             {std::pair{PtyController::Answer{}, "no reply"}, {{{0, reply.repeated(100)}}, "bad reply"}}) {
+            site.com1.answerWith(answer);
+            const QString wanted = status; // a lambda may not capture a structured binding
+            QJsonObject state;
+            QVERIFY(QTest::qWaitFor([&] {
+                const auto states = site.listener.messages("tav/t1/state");
+                state = QJsonDocument::fromJson(states.value(states.size() - 1).payload).object();
+                return state["status"] == wanted;
+            }, 5000));
+            for (const QString &key : state.keys())
+                QVERIFY2(key == "time" || key == "status" || state[key].isNull(), qPrintable(key));
+        }
+        QVERIFY2(bridge.log.contains("): the controller never paused: 4096 bytes in "), bridge.log);
+    }
+
     // Twelve commands that come while one is under way: eight wait, the rest
     // are dropped, each with its line.
     void atMostEightCommandsWait()

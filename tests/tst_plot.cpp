@@ -38,15 +38,22 @@ private slots:
         QTest::addColumn<QString>("recording");
         QTest::addColumn<int>("x"); // a moment inside the gap, or where there would be one
         QTest::addColumn<bool>("gap");
-        QTest::newRow("port error at 10:05") << "port-error-at-10-05.csv" << 578 << true;
-        QTest::newRow("no row at 10:05") << "no-row-at-10-05.csv" << 578 << false;
-        QTest::newRow("charging, a gap, full") << "battery-and-gap.csv" << 555 << true;
+        QTest::addColumn<QRgb>("before"); // the battery's colour before x and after it, if any
+        QTest::addColumn<QRgb>("after");
+        QTest::newRow("port error at 10:05") << "port-error-at-10-05.csv" << 578 << true << 0u << 0u;
+        QTest::newRow("no row at 10:05") << "no-row-at-10-05.csv" << 578 << false << 0u << 0u;
+        QTest::newRow("charging, a gap, full")
+            << "battery-and-gap.csv" << 555 << true << 0x009e73u << 0x0072b2u;
+        QTest::newRow("a week: empty, a 2 s gap, full")
+            << "week-short-gap.csv" << 578 << true << 0xd55e00u << 0x0072b2u;
     }
     void pngDrawsEverySeriesTheGapsAndTheBattery()
     {
         QFETCH(QString, recording);
         QFETCH(int, x);
         QFETCH(bool, gap);
+        QFETCH(QRgb, before);
+        QFETCH(QRgb, after);
         QCOMPARE(plot(recording, {"-o", dir.filePath("day.png")}), 0);
         const QImage image(dir.filePath("day.png"));
         const auto count = [&image](QRgb colour, const QRect &part) {
@@ -66,40 +73,47 @@ private slots:
         QCOMPARE(strokes.size(), 10);
         for (const QRgb stroke : strokes)
             QVERIFY2(count(stroke, QRect(90, 50, 976, 800)) > 100, qPrintable(QString::number(stroke, 16)));
-        QCOMPARE(count(0xe8e8e8, QRect(x, 50, 1, 800)) > 500, gap);
-        if (recording.startsWith("battery")) { // charging until the gap, full after it
-            QVERIFY(count(0x009e73, QRect(90, 570, 430, 40)) > 3000);
-            QCOMPARE(count(0x009e73, QRect(640, 570, 420, 40)), 0);
-            QVERIFY(count(0x0072b2, QRect(640, 570, 420, 40)) > 3000);
+        QCOMPARE(count(0xe8e8e8, QRect(x, 50, 1, 800)) > 400, gap);
+        if (before) { // the battery's band: one state up to the gap, another after it
+            QVERIFY(count(before, QRect(90, 570, 430, 40)) > 3000);
+            QCOMPARE(count(before, QRect(640, 570, 420, 40)), 0);
+            QVERIFY(count(after, QRect(640, 570, 420, 40)) > 3000);
         }
     }
     // The part asked of a recording, its time bounds in the recording's offset
     // unless they give one; the light levels' scale on their axis.
     void svgDrawsTheRangeAsked_data()
     {
+        QTest::addColumn<QString>("recording");
         QTest::addColumn<QString>("range");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("text");
-        QTest::newRow("a date, its whole day") << "--from 2026-12-07 --to 2026-12-07" << 0
+        const QString day = "battery-and-gap.csv", week = "week-short-gap.csv";
+        QTest::newRow("a date, its whole day") << day << "--from 2026-12-07 --to 2026-12-07" << 0
                                                << "du 07/12/2026 10:00:00 au 07/12/2026 10:20:00 "
                                                   "— 21 relevés, 1 sans mesure";
-        QTest::newRow("no offset: the recording's") << "--from 2026-12-07T10:11" << 0
+        QTest::newRow("no offset: the recording's") << day << "--from 2026-12-07T10:11" << 0
                                                     << "du 07/12/2026 10:11:00 au 07/12/2026 "
                                                        "10:20:00 — 10 relevés, 0 sans mesure";
-        QTest::newRow("in UTC") << "--to 2026-12-07T09:05:00Z" << 0
+        QTest::newRow("in UTC") << day << "--to 2026-12-07T09:05:00Z" << 0
                                 << "au 07/12/2026 10:05:00 — 6 relevés";
-        QTest::newRow("no row in range") << "--from 2026-12-08" << 2
+        QTest::newRow("no row in range") << day << "--from 2026-12-08" << 2
                                          << "battery-and-gap.csv holds no row from 2026-12-08\n";
-        QTest::newRow("no time") << "--to noon" << 2 << "--to takes an ISO 8601 date";
+        QTest::newRow("milliseconds, kept") << week << "--to 2026-12-04T12:00:01.249" << 0
+                                            << "au 04/12/2026 12:00:00 — 2 relevés, 0 sans mesure";
+        QTest::newRow("a date ends before the next one's midnight")
+            << week << "--to 2026-12-06" << 0 << "au 04/12/2026 12:00:02 — 4 relevés, 1 sans mesure";
+        QTest::newRow("no time") << day << "--to noon" << 2 << "--to takes an ISO 8601 date";
     }
     void svgDrawsTheRangeAsked()
     {
+        QFETCH(QString, recording);
         QFETCH(QString, range);
         QFETCH(int, status);
         QFETCH(QString, text);
         QFile svg(dir.filePath("day.svg"));
         svg.remove();
-        QCOMPARE(plot("battery-and-gap.csv", QStringList{"-o", svg.fileName()} + range.split(' ')),
+        QCOMPARE(plot(recording, QStringList{"-o", svg.fileName()} + range.split(' ')),
                  status);
         QVERIFY2(status == 0 || errors.contains(text.toUtf8()), errors);
         if (status != 0)
