@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <thread>
 #include <vector>
@@ -186,8 +187,9 @@ void TestSimulator::leavesWhatIsNotItsOwn()
     QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == "mine");
 }
 
-// Both cores busy, the simulator on the lowest priority: its replies come
-// late, but whole, never split by a pause the panel would take for their end.
+// Both cores busy, the simulator on the lowest priority and stopped now and
+// then for longer than the panel's 100 ms of silence, as a loaded machine
+// may leave it: its replies come late, but whole, never cut by a pause.
 void TestSimulator::repliesComeWholeUnderLoad()
 {
     SerialFolder folder;
@@ -202,6 +204,14 @@ void TestSimulator::repliesComeWholeUnderLoad()
             while (busy) {
             }
         });
+    load.emplace_back([&busy, pid = pid_t(simulator.processId())] {
+        while (busy) { // out of step with the exchanges, so that a pause falls anywhere
+            std::this_thread::sleep_for(std::chrono::milliseconds(37));
+            ::kill(pid, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(120));
+            ::kill(pid, SIGCONT);
+        }
+    });
     ExchangeOptions options;
     options.listPorts = false;
     QStringList lengths; // of the replies that were not whole
