@@ -1,7 +1,8 @@
 // tavctl mqtt: the bridge's command line, and its run until a stop signal.
 #include "bridge.h"
 #include "commandline.h"
-#include "commands.h"
+#include "exitstatus.h"
+#include "mqttcommand.h"
 #include "mqttclient.h"
 #include "stopsignals.h"
 

@@ -3,25 +3,23 @@
 
 #include <QStringList>
 
-// The commands of tavctl. Each takes its own arguments (the command's name
-// first, as QCommandLineParser expects), handles its --help, and returns the
-// program's exit status.
-namespace ExitStatus {
-constexpr int done = 0;
-constexpr int noReply = 1;   // the controller did not answer with a status reply
-constexpr int usage = 2;     // bad command line; nothing was sent
-constexpr int portError = 3; // the port could not be opened (or written)
-constexpr int outputError = 4; // the output (a recording, a picture) could not be written
-constexpr int brokerRefused = 5; // the MQTT broker refused the credentials, or TLS failed
-} // namespace ExitStatus
-
+// tavctl's own commands, those its front runs in its own process. Each takes
+// its arguments (the command's name first, as QCommandLineParser expects),
+// handles its --help, and returns the program's exit status.
 int statusCommand(const QStringList &arguments);
 int sendCommand(const QStringList &arguments);
 int motorCommand(const QStringList &arguments);
 int lightCommand(const QStringList &arguments);
-int recordCommand(const QStringList &arguments);
-int plotCommand(const QStringList &arguments);
-int mqttCommand(const QStringList &arguments);
 int portsCommand(const QStringList &arguments);
+
+// A command that tavctl runs as a program of its own (plot, mqtt): tavctl
+// becomes that program, found in the package's private folder, with the same
+// command line. Returns only when it could not be run.
+int runProgramOf(const QString &command, char **argv);
+
+#ifdef Q_OS_WIN
+// record, plot and mqtt in the Windows build: a refusal that says so.
+int linuxOnlyCommand(const QStringList &arguments);
+#endif
 
 #endif // COMMANDS_H

@@ -2,6 +2,7 @@
 // one command and prints the decoded reply.
 #include "commandline.h"
 #include "commands.h"
+#include "exitstatus.h"
 #include "commandwords.h"
 #include "exchange.h"
 #include "outcome.h"

@@ -3,29 +3,11 @@
 // library). Each says so rather than failing in some other way.
 #include "commandline.h"
 #include "commands.h"
+#include "exitstatus.h"
 
-namespace {
-
-int linuxOnly()
+int linuxOnlyCommand(const QStringList &)
 {
     printError(QStringLiteral("this command runs on Linux only; on Windows, tavctl has status, "
                               "send, motor, light and ports"));
     return ExitStatus::usage;
-}
-
-} // namespace
-
-int recordCommand(const QStringList &)
-{
-    return linuxOnly();
-}
-
-int plotCommand(const QStringList &)
-{
-    return linuxOnly();
-}
-
-int mqttCommand(const QStringList &)
-{
-    return linuxOnly();
 }

@@ -2,14 +2,17 @@
 // and reply reading as the panel.
 #include "commandline.h"
 #include "commands.h"
+#include "exitstatus.h"
+#include "program.h"
 
-#include <QApplication>
+#ifndef Q_OS_WIN
+#include "record.h"
+#endif
+
 #include <QCoreApplication>
-#include <QTextStream>
 
-#include <csignal>
 #include <cstdio>
-#include <memory>
+#include <cstring>
 
 namespace {
 
@@ -32,56 +35,52 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "missing) or written; 4 the output could not be written; 5 the MQTT\n"
                           "broker refused the bridge.\n";
 
-// Drawing offscreen, the toolkit warns about what a picture written to a file
-// does without (no runtime folder, no display). plot reports its own errors,
-// so only the toolkit's critical messages reach the terminal.
-void keepToolkitWarningsOff(QtMsgType type, const QMessageLogContext &, const QString &message)
+using Command = int (*)(const QStringList &);
+
+// The commands run in this process; plot and mqtt are programs of their own.
+const std::pair<const char *, Command> ownCommands[] = {
+    {"status", statusCommand}, {"send", sendCommand},   {"motor", motorCommand},
+    {"light", lightCommand},   {"ports", portsCommand},
+#ifdef Q_OS_WIN
+    {"record", linuxOnlyCommand}, {"plot", linuxOnlyCommand}, {"mqtt", linuxOnlyCommand},
+#else
+    {"record", recordCommand},
+#endif
+};
+#ifndef Q_OS_WIN
+const char *const programCommands[] = {"plot", "mqtt"};
+#endif
+
+bool isOneOf(const QString &word, std::initializer_list<const char *> words)
 {
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        printError(message);
+    for (const char *each : words)
+        if (word == QLatin1String(each))
+            return true;
+    return false;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-#ifdef SIGXFSZ
-    // A file-size limit makes a write fail with EFBIG, which is reported like
-    // a full disk, rather than killing the program half way through a file.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
-    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    setCommandName(command);
-    // Only plot draws; it needs no display.
-    std::unique_ptr<QCoreApplication> application;
-    if (command == QLatin1String("plot")) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(keepToolkitWarningsOff);
-        application = std::make_unique<QApplication>(argc, argv);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    QCoreApplication::setApplicationName(QStringLiteral("tavctl"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TAV_VERSION));
-
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    QTextStream out(stdout);
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") ||
-        command == QLatin1String("--help-all")) {
-        out << usage;
+    const QString command = beginProgram(argc, argv);
+    // Neither the help nor the version needs the toolkit.
+    if (isOneOf(command, {"--help", "-h", "--help-all"})) {
+        std::fputs(usage, stdout);
         return ExitStatus::done;
     }
     if (command == QLatin1String("--version")) {
-        out << "tavctl " << TAV_VERSION << "\n";
+        std::fputs("tavctl " TAV_VERSION "\n", stdout);
         return ExitStatus::done;
     }
-    using Command = int (*)(const QStringList &);
-    const std::pair<const char *, Command> commands[] = {
-        {"status", statusCommand}, {"send", sendCommand},     {"motor", motorCommand},
-        {"light", lightCommand},   {"record", recordCommand}, {"plot", plotCommand},
-        {"mqtt", mqttCommand},     {"ports", portsCommand}};
-    for (const auto &[name, run] : commands)
+#ifndef Q_OS_WIN
+    for (const char *name : programCommands)
+        if (command == QLatin1String(name))
+            return runProgramOf(command, argv);
+#endif
+    QCoreApplication application(argc, argv);
+    const QStringList arguments = commandArguments();
+    for (const auto &[name, run] : ownCommands)
         if (command == QLatin1String(name))
             return run(arguments);
     printError((command.isEmpty() ? QStringLiteral("no command given")

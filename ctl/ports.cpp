@@ -3,6 +3,7 @@
 #include "availableports.h"
 #include "commandline.h"
 #include "commands.h"
+#include "exitstatus.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

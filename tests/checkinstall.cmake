@@ -22,9 +22,18 @@ foreach(expected bin/tav-panel bin/tav-controller-sim bin/tavctl share/man/man1/
                  share/man/man1/tav-panel.1.gz share/man/man1/tav-controller-sim.1.gz
                  share/applications/tav-panel.desktop
                  share/icons/hicolor/scalable/apps/tav-panel.svg
-                 share/doc/tav-panel/examples/mqtt-NAME.conf)
+                 share/doc/tav-panel/examples/mqtt-NAME.conf
+                 lib/tav-panel/tavctl-plot lib/tav-panel/tavctl-mqtt)
   if(NOT EXISTS "${root}${PREFIX}/${expected}")
     message(FATAL_ERROR "${expected} is not installed")
+  endif()
+endforeach()
+# The installed tavctl finds the programs of plot and mqtt beside it.
+foreach(command plot mqtt)
+  execute_process(COMMAND "${root}${PREFIX}/bin/tavctl" ${command} --help
+                  RESULT_VARIABLE ran OUTPUT_VARIABLE help ERROR_VARIABLE said)
+  if(NOT ran EQUAL 0 OR NOT help MATCHES "^Usage: tavctl ${command} ")
+    message(FATAL_ERROR "the installed tavctl ${command} --help: ${ran} ${said}")
   endif()
 endforeach()
 if(NOT EXISTS "${unit}")

@@ -1,83 +1,63 @@
-// tavctl run as a program against a scripted controller and the simulator, each
-// on a real pseudo-terminal: the bytes each command puts on the line, what it
-// prints, its refusals and exit statuses, and the file record writes.
+// tavctl's front run as a program against scripted controllers, each on a
+// real pseudo-terminal: the bytes each command puts on the line, what it
+// prints, its refusals and exit statuses, and the libraries it loads.
 #include "availableports.h"
-#include "ptycontroller.h"
 #include "quiettestcase.h"
-#include "recording.h"
-#include "runningsimulator.h"
-#include "testsupport.h"
+#include "tavctlline.h"
 
 #include <QtSerialPort>
 #include <QtTest>
 
-#include <csignal>
-#include <sys/inotify.h>
-#include <unistd.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char **environ;
 
 namespace {
 
-// Runs tavctl to its end: its exit status (-1 for a crash), stdout and stderr.
-std::tuple<int, QByteArray, QByteArray> tavctl(const QStringList &arguments)
+// The libraries tavctl's process has mapped once it has come to write its
+// output: its standard output is a pipe filled beforehand, so that the first
+// write holds it there while its maps are read.
+QStringList librariesAtFirstOutput(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(TAVCTL, arguments);
-    process.waitForFinished(20000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A recording's rows split into fields; none at all unless every line is
-// whole: the header, then rows of fifteen fields, each ended by LF.
-QList<QStringList> rowsOf(const QByteArray &content)
-{
-    const QRegularExpression whole(
-        QString("^%1\n([^,\n]*(,[^,\n]*){14}\n)*$").arg(recordingHeader));
-    QList<QStringList> rows;
-    for (const QString &line :
-         QString::fromUtf8(content).split('\n').mid(1, content.count('\n') - 1))
-        rows.append(line.split(','));
-    return whole.match(QString::fromUtf8(content)).hasMatch() ? rows : QList<QStringList>();
-}
-
-// Whether any of the devices behind some links was opened since the watch began.
-class OpenWatch
-{
-public:
-    explicit OpenWatch(const QStringList &links) : fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
-    {
-        for (const QString &link : links)
-            inotify_add_watch(fd, qPrintable(link), IN_OPEN);
+    int out[2];
+    if (::pipe(out) != 0)
+        return {"no pipe"};
+    ::fcntl(out[1], F_SETFL, O_NONBLOCK);
+    static const char fill[4096] = {};
+    while (::write(out[1], fill, sizeof fill) > 0) {
     }
-    ~OpenWatch() { ::close(fd); }
-    bool opened() const
-    {
-        char events[4096];
-        return ::read(fd, events, sizeof events) > 0;
+    ::fcntl(out[1], F_SETFL, 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    std::vector<QByteArray> words{TAVCTL};
+    for (const QString &argument : arguments)
+        words.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn(&pid, TAVCTL, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    const QString proc = QString("/proc/%1/").arg(pid);
+    QStringList libraries; // of a process held in write(1, ...)
+    if (!QTest::qWaitFor([&] { return contentOf(proc + "syscall").startsWith("1 0x1 "); }, 10000))
+        libraries << "never wrote";
+    for (const QByteArray &line : contentOf(proc + "maps").split('\n'))
+        if (line.contains(".so"))
+            libraries << QFileInfo(line.mid(line.lastIndexOf(' ') + 1)).fileName();
+    char drain[65536];
+    while (::read(out[0], drain, sizeof drain) > 0) {
     }
-
-private:
-    int fd;
-};
-
-// A folder of ports: COM1 answers every command with the worked example, COM2
-// never answers, COM3 does not exist, COM4 answers the worked example cut
-// short of its last byte, COM6 is a link that leads nowhere.
-struct Line
-{
-    SerialFolder folder;
-    PtyController com1{folder.pathOf(1), {{0, workedExampleReply()}}}, com2{folder.pathOf(2)};
-    PtyController com4{folder.pathOf(4), {{0, workedExampleReply().left(66)}}};
-    bool com6 = QFile::link(folder.pathOf(6) + ".gone", folder.pathOf(6));
-    OpenWatch watch{{folder.pathOf(1), folder.pathOf(2), folder.pathOf(4)}};
-    const QString csv = QFileInfo(folder.pathOf(1)).path() + "/recording.csv";
-};
+    ::close(out[0]);
+    ::waitpid(pid, nullptr, 0);
+    libraries.removeDuplicates();
+    return libraries;
+}
 
 } // namespace
 
@@ -183,6 +163,7 @@ private slots:
         row("never pausing", example + QByteArray(5000, 'x'), false,
             "the controller never paused: 4096 bytes in # ms");
     }
+
     void onlyAStatusReplyMeasures()
     {
         QFETCH(QByteArray, reply);
@@ -238,6 +219,22 @@ private slots:
         QVERIFY2(log.startsWith(ports.join('\n') + "\nnumport= \"COM1\"\nPort ouvert") &&
                      log.endsWith("\nPort fermé.\n"),
                  qPrintable(log));
+    }
+
+    // A one-shot command loads only what it uses: no widgets, Qt Charts, Qt Svg
+    // or libmosquitto, which plot and mqtt, programs of their own, load.
+    void oneShotsLoadOnlyWhatTheyUse()
+    {
+        Line line;
+        for (const char *command : {"status", "send R", "motor up", "light all 5", "ports",
+                                    "--help", "--version", "status --help"}) {
+            const QStringList libraries = librariesAtFirstOutput(QString(command).split(' '));
+            QVERIFY2(libraries.filter(QRegularExpression("^libQt5Core\\.so")).size() == 1,
+                     qPrintable(command + (": " + libraries.join(' '))));
+            QVERIFY2(libraries.filter(QRegularExpression("^lib(Qt5(Gui|Widgets|Charts|Svg)|mosquitto)"))
+                         .isEmpty(),
+                     qPrintable(command + (": " + libraries.join(' '))));
+        }
     }
 
     // A reply that stdout does not take is a failure, not a success.
@@ -316,145 +313,6 @@ private slots:
         QVERIFY(status.waitForFinished(5000) && status.exitCode() == 3 && clock.elapsed() < 1000);
         QVERIFY(status.readAllStandardError().contains("/COM1): permission denied; add the user "
                                                        "to the dialout group"));
-    }
-
-    // A recording is appended to, less a torn last row (a power cut mid-write);
-    // any other file is left as it is, its time included.
-    void recordAppendsOnlyToARecording()
-    {
-        Line line;
-        QVERIFY(QFile::copy(QFINDTESTDATA("data/tavctl-torn.csv"), line.csv));
-        const auto [code, out, err] = tavctl({"record", "--count", "1", "--output", line.csv});
-        QVERIFY2(code == 0 && err.contains("partial"), err);
-        // A row without an answer holds its status and no values; a run
-        // where no row measured ends as its last failure.
-        for (const auto &[port, status] : {std::pair{"2", 1}, {"3", 3}})
-            QCOMPARE(std::get<0>(
-                         tavctl({"record", "--port", port, "--count", "1", "-o", line.csv})),
-                     status);
-        const QList<QStringList> rows = rowsOf(contentOf(line.csv));
-        QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[2].mid(1).join(','), QString(13, ',') + "no reply");
-        QCOMPARE(rows[3].mid(1).join(','), QString(13, ',') + "No such file or directory");
-
-        const QString foreign = line.csv + ".txt";
-        QVERIFY(QFile::copy(QFINDTESTDATA("data/tavctl-status.json"), foreign));
-        const QDateTime modified = QFileInfo(foreign).lastModified();
-        QCOMPARE(std::get<0>(tavctl({"record", "--output", foreign})), 2);
-        QCOMPARE(contentOf(foreign), contentOf(QFINDTESTDATA("data/tavctl-status.json")));
-        QCOMPARE(QFileInfo(foreign).lastModified(), modified);
-        QCOMPARE(line.com1.commands().size(), 1);
-    }
-
-    void recordStopsAfterTheCurrentRow_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::addColumn<int>("replyAfterMs");
-        QTest::newRow("SIGTERM during an exchange") << int(SIGTERM) << 300;
-        QTest::newRow("SIGINT while waiting for the next slot") << int(SIGINT) << 0;
-    }
-
-    // The interval is long: only a wait that wakes on the signal ends in time.
-    void recordStopsAfterTheCurrentRow()
-    {
-        QFETCH(int, signal);
-        QFETCH(int, replyAfterMs);
-        Line line;
-        line.com1.answerWith({{replyAfterMs, workedExampleReply()}});
-        QProcess record;
-        record.start(TAVCTL, {"record", "--interval", "30", "--output", line.csv});
-        QTRY_COMPARE_WITH_TIMEOUT(line.com1.commands().size(), 1, 10000);
-        if (replyAfterMs == 0) { // a second recorder on the file is refused, naming the first
-            const auto [code, out, err] = tavctl({"record", "--output", line.csv});
-            QVERIFY2(code == 2 && err.contains(QString("(PID %1)").arg(record.processId()).toUtf8()),
-                     err);
-        }
-        QTest::qWait(replyAfterMs > 0 ? 100 : 500); // within the exchange, or after it
-        ::kill(pid_t(record.processId()), signal);
-        QVERIFY(record.waitForFinished(3000));
-        QCOMPARE(record.exitStatus() == QProcess::NormalExit ? record.exitCode() : -1, 0);
-        QCOMPARE(rowsOf(contentOf(line.csv)).value(0).mid(14), QStringList{"ok"});
-    }
-
-    // On stderr, terminal or not: the first failure, measuring again, and a summary.
-    void recordTellsEachChangeOfStatus()
-    {
-        Line line;
-        QProcess record;
-        record.start(TAVCTL, {"record", "--port", "5", "--interval", "0.6", "--count", "3",
-                              "--output", line.csv});
-        QTRY_COMPARE_WITH_TIMEOUT(contentOf(line.csv).count('\n'), 2, 5000);
-        PtyController com5(line.folder.pathOf(5), {{0, workedExampleReply()}});
-        QVERIFY(record.waitForFinished(10000));
-        QCOMPARE(record.exitCode(), 0);
-        const QString dir = QFileInfo(line.csv).path();
-        QCOMPARE(QString(record.readAllStandardError()),
-                 "tavctl: record: COM5: no COM5 in TAV_SERIAL_DIR (" + dir +
-                     ") (from row 1)\n"
-                     "tavctl: record: COM5 (" +
-                     dir +
-                     "/COM5): measuring again (row 2)\n"
-                     "tavctl: record: 3 rows written to " +
-                     line.csv + ", 1 without a measurement\n");
-    }
-
-    // The live line shows on a terminal only while the recording runs in its foreground.
-    void liveLineOnlyInTheForeground()
-    {
-        Line line;
-        const QString record = QString("%1 record --count 1 --output %2").arg(TAVCTL, line.csv);
-        for (const auto &[shell, shown] :
-             {std::pair{record, true}, std::pair{"set -m; " + record + " & wait", false}}) {
-            QProcess terminal;
-            terminal.start("script", {"-qec", "sh -c '" + shell + "'", "/dev/null"});
-            QVERIFY(terminal.waitForFinished(10000));
-            QCOMPARE(terminal.readAllStandardOutput().contains("\r\033[Ktavctl: record: 1 row"), shown);
-        }
-    }
-
-    // A row that could not be written whole is cut off again: the file still
-    // ends with its last whole row.
-    void recordStopsAtAFileThatCannotGrow()
-    {
-        Line line;
-        const QByteArray before = QByteArray(recordingHeader) + "\n2026-12-07T10:00:00.000+01:00" +
-                                  QByteArray(14, ',') + "no reply\n";
-        QFile file(line.csv);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
-        file.close();
-        QProcess record;
-        record.start("prlimit", {QString("--fsize=%1").arg(before.size() + 40), TAVCTL, "record",
-                                 "--count", "2", "--output", line.csv});
-        QVERIFY(record.waitForFinished(10000));
-        QCOMPARE(record.exitCode(), 4);
-        QVERIFY(record.readAllStandardError().contains(": File too large;"));
-        QCOMPARE(contentOf(line.csv), before);
-    }
-
-    // Row k at start + k × interval, without drift; killed mid-run, every row whole.
-    void recordingOfTheSimulator()
-    {
-        Line line;
-        SimulatorOptions options;
-        options.linkPath = line.folder.pathOf(5).toStdString();
-        RunningSimulator simulator(options);
-        QProcess record;
-        record.start(TAVCTL, {"record", "--port", "5", "--interval", "0.4", "--output", line.csv});
-        QTRY_VERIFY_WITH_TIMEOUT(contentOf(line.csv).count('\n') > 5, 10000);
-        record.kill(); // SIGKILL, in the middle of whatever it was doing
-        QVERIFY(record.waitForFinished(5000));
-        QCOMPARE(record.readAllStandardError(), QByteArray()); // no status line off a terminal
-        const QList<QStringList> rows = rowsOf(contentOf(line.csv));
-        QVERIFY(rows.size() >= 5);
-        const QDateTime start = QDateTime::fromString(rows.first().first(), Qt::ISODateWithMs);
-        qint64 previous = -1;
-        for (const QStringList &row : rows) { // late rows skip slots, never leave the grid
-            const qint64 ms = start.msecsTo(QDateTime::fromString(row.first(), Qt::ISODateWithMs));
-            QVERIFY2(qAbs(ms - (ms + 200) / 400 * 400) < 50 && (ms + 200) / 400 > previous,
-                     qPrintable(row.first()));
-            previous = (ms + 200) / 400;
-            QCOMPARE(row.mid(12), QString("180,45,ok").split(',')); // the panel faces south
-        }
     }
 };
 

@@ -1,6 +1,7 @@
 // tavctl plot: a recording drawn as a PNG or SVG chart, offscreen.
 #include "commandline.h"
-#include "commands.h"
+#include "exitstatus.h"
+#include "plot.h"
 #include "plotrange.h"
 #include "recordingchart.h"
 #include "recordingreader.h"

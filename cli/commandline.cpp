@@ -1,7 +1,7 @@
 // Reading a command's arguments and the options the commands share.
 #include "commandline.h"
 
-#include "commands.h"
+#include "exitstatus.h"
 
 #include <QRegularExpression>
 

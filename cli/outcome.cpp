@@ -1,7 +1,7 @@
 // How tavctl tells what an exchange came to.
 #include "outcome.h"
 
-#include "commands.h"
+#include "exitstatus.h"
 #include "decodedreply.h"
 
 #include <QFileInfo>

@@ -1,7 +1,8 @@
 // tavctl record: one refresh per interval on a fixed schedule, one CSV row each,
 // until a count is reached or SIGINT or SIGTERM asks to stop.
 #include "commandline.h"
-#include "commands.h"
+#include "exitstatus.h"
+#include "record.h"
 #include "exchange.h"
 #include "outcome.h"
 #include "output.h"
