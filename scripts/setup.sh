@@ -81,6 +81,37 @@ sanitizer_options() {
     export ASAN_SYMBOLIZER_PATH=${ASAN_SYMBOLIZER_PATH:-$(command -v llvm-symbolizer || true)}
 }
 
+# wait_for_link LINK [PID]: waits up to 5 s for a simulator's link to appear;
+# fails when it does not, or at once when the simulator PID has ended.
+wait_for_link() {
+    local link=$1 pid=${2:-} _
+    for _ in $(seq 100); do
+        [ -L "$link" ] && return 0
+        if [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null; then
+            return 1
+        fi
+        sleep 0.05
+    done
+    return 1
+}
+
+# start_xvfb SCREEN: starts Xvfb on a free display (SCREEN as 1024x768x24) and
+# exports DISPLAY for it; XVFB_PID is its process, to stop when done. Fails
+# when no display came within 10 s.
+start_xvfb() {
+    local file _
+    file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$file" 2>/dev/null &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$file" ] && break
+        sleep 0.1
+    done
+    DISPLAY=":$(cat "$file")"
+    rm -f "$file"
+    [ "$DISPLAY" != ":" ] && export DISPLAY
+}
+
 # The fuzz targets (fuzz/), each with its folder of seeds in fuzz/corpus/: the
 # first two take a reply, the third a recording, the fourth an MQTT command
 # message.
