@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -36,7 +37,17 @@ const char *const usage =
     "  --start-hour H     simulated time of day at start, 0 to 24 (default 8)\n"
     "  --latency-ms MS    delay before each reply, 0 to 60000 (default 20)\n"
     "  --fast             send replies at once instead of at 9600 baud\n"
-    "  --mode MODE        normal, silent, garbage, short or chatter (default normal)\n"
+    "  --mode MODE        normal, silent, garbage, short or chatter (default normal);\n"
+    "                     or jammed, jammed-azimuth, jammed-elevation,\n"
+    "                     reversed-azimuth, reversed-elevation: a panel or an axis\n"
+    "                     that does not turn, or turns the opposite way\n"
+    "  --step-degrees D   degrees one motor command turns, 1 to 90, instead of the\n"
+    "                     command's digits; AZ,EL for each axis\n"
+    "  --clouds N         about N clouds a simulated day, 0 to 100 (default 0)\n"
+    "  --latitude DEG     the sun's path at this latitude, -66 to 66, instead of the\n"
+    "                     simple one (east at 6, south 60 degrees high at noon)\n"
+    "  --date DATE        the day of that path, as 06-21 for June 21 (default 03-20)\n"
+    "  --report FILE      at the end, write the energy harvested as JSON to FILE\n"
     "  --set FIELD=VALUE  always send VALUE in that field: est, ouest, nord, sud, vpan,\n"
     "                     vbat, ipan, ibat, azimut, elevation (-99 to 999, what the\n"
     "                     reply's three characters carry), or charge, pleine, vide\n"
@@ -105,6 +116,7 @@ struct Arguments
     std::string folder;
     int port = 1;
     bool hint = true; // how to start the panel, after the port it plays
+    std::string report; // where the energy harvested goes as JSON, if anywhere
 };
 
 void setFixedField(Arguments &args, const std::string &assignment)
@@ -150,7 +162,7 @@ void setPort(Arguments &args, const std::string &text)
 
 void setStartHour(Arguments &args, const std::string &text)
 {
-    args.options.startHour =
+    args.options.installation.startHour =
         numberFor("--start-hour", text, {0, 24, false}, "a number of hours from 0 to 24");
 }
 
@@ -163,7 +175,55 @@ void setLatency(Arguments &args, const std::string &text)
 void setMode(Arguments &args, const std::string &text)
 {
     if (!Simulator::parseMode(text, args.options.mode))
-        refuse("--mode", "normal, silent, garbage, short or chatter", text);
+        refuse("--mode",
+               "normal, silent, garbage, short, chatter, jammed, jammed-azimuth, jammed-elevation, "
+               "reversed-azimuth or reversed-elevation",
+               text);
+}
+
+void setStep(Arguments &args, const std::string &text)
+{
+    const std::string accepted = "a whole number of degrees from 1 to 90, or AZ,EL";
+    const auto comma = text.find(',');
+    const std::string azimuth = text.substr(0, comma);
+    const std::string elevation = comma == std::string::npos ? azimuth : text.substr(comma + 1);
+    if (!isIn(toNumber(azimuth), {1, 90, true}) || !isIn(toNumber(elevation), {1, 90, true}))
+        refuse("--step-degrees", accepted, text);
+    args.options.installation.azimuthStep = int(*toNumber(azimuth));
+    args.options.installation.elevationStep = int(*toNumber(elevation));
+}
+
+void setClouds(Arguments &args, const std::string &text)
+{
+    args.options.installation.cloudsPerDay =
+        numberFor("--clouds", text, {0, 100, false}, "a number from 0 to 100 a day");
+}
+
+void setLatitude(Arguments &args, const std::string &text)
+{
+    args.options.installation.latitude =
+        numberFor("--latitude", text, {-66, 66, false}, "a number of degrees from -66 to 66");
+}
+
+// MM-DD, as the day of the year (in a year of 365 days).
+void setDate(Arguments &args, const std::string &text)
+{
+    static const int monthStarts[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+    const std::string accepted = "a date as MM-DD, from 01-01 to 12-31";
+    if (text.size() != 5 || text[2] != '-')
+        refuse("--date", accepted, text);
+    const std::optional<double> month = toNumber(text.substr(0, 2)), day = toNumber(text.substr(3));
+    if (!isIn(month, {1, 12, true}) ||
+        !isIn(day, {1, double(monthStarts[int(*month)] - monthStarts[int(*month) - 1]), true}))
+        refuse("--date", accepted, text);
+    args.options.installation.dayOfYear = monthStarts[int(*month) - 1] + int(*day);
+}
+
+void setReport(Arguments &args, const std::string &text)
+{
+    if (text.empty())
+        refuse("--report", "a file", text);
+    args.report = text;
 }
 
 void setSeed(Arguments &args, const std::string &text)
@@ -178,7 +238,9 @@ using Setter = void (*)(Arguments &, const std::string &);
 const std::map<std::string, Setter> valueOptions{
     {"--dir", setFolder},           {"--port", setPort},          {"--day-seconds", setDaySeconds},
     {"--start-hour", setStartHour}, {"--latency-ms", setLatency}, {"--mode", setMode},
-    {"--set", setFixedField},       {"--seed", setSeed},
+    {"--set", setFixedField},       {"--seed", setSeed},          {"--step-degrees", setStep},
+    {"--clouds", setClouds},        {"--latitude", setLatitude},  {"--date", setDate},
+    {"--report", setReport},
 };
 
 Arguments parse(int argc, char **argv)
@@ -233,11 +295,62 @@ std::vector<std::string> makeFolder(const std::string &folder)
     }
 }
 
+double ratio(double part, double whole)
+{
+    return whole > 0 ? part / whole : 0;
+}
+
+// What the panel harvested, in one line, and as JSON for --report.
+std::string harvestLine(const Harvest &h)
+{
+    char line[512];
+    std::snprintf(line, sizeof line,
+                  "over %.1f simulated hours, the panel could give %.1f Wh, %.1f %% of the "
+                  "%.1f Wh of a panel always facing the sun; fixed facing south at 45 degrees, "
+                  "%.1f Wh; %d motor commands while the sun was up (%d to follow it step by step); "
+                  "%.1f degrees off the sun on average",
+                  h.hours, h.panelWh, 100 * ratio(h.panelWh, h.idealWh), h.idealWh, h.fixedWh,
+                  h.daylightMotorCommands, h.neededCommands,
+                  ratio(h.pointingErrorDegreeHours, h.daylightHours));
+    return line;
+}
+
+std::string harvestJson(const Harvest &h)
+{
+    char json[1024];
+    std::snprintf(json, sizeof json,
+                  "{\n  \"simulated_hours\": %.3f,\n  \"daylight_hours\": %.3f,\n"
+                  "  \"harvested_Wh\": %.2f,\n  \"ideal_Wh\": %.2f,\n  \"fixed_Wh\": %.2f,\n"
+                  "  \"fraction_of_ideal\": %.4f,\n  \"ratio_to_fixed\": %.4f,\n"
+                  "  \"motor_commands\": %d,\n  \"daylight_motor_commands\": %d,\n"
+                  "  \"needed_commands\": %d,\n"
+                  "  \"mean_pointing_error_deg\": %.2f\n}\n",
+                  h.hours, h.daylightHours, h.panelWh, h.idealWh, h.fixedWh,
+                  ratio(h.panelWh, h.idealWh), ratio(h.panelWh, h.fixedWh), h.motorCommands,
+                  h.daylightMotorCommands, h.neededCommands, ratio(h.pointingErrorDegreeHours, h.daylightHours));
+    return json;
+}
+
+// Writes the report whole or says why not.
+bool writeReport(const std::string &path, const Harvest &harvest)
+{
+    std::ofstream out(path, std::ios::trunc);
+    out << harvestJson(harvest);
+    out.close();
+    if (out)
+        return true;
+    std::cerr << "tav-controller-sim: cannot write the report " << path << ": "
+              << std::strerror(errno) << "\n";
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     Arguments args = parse(argc, argv);
+    if (!args.report.empty() && !std::ofstream(args.report, std::ios::app))
+        cannot("write the report " + args.report);
     const bool ownFolder = args.folder.empty();
     if (ownFolder)
         args.folder = makeTemporaryFolder();
@@ -262,6 +375,11 @@ int main(int argc, char **argv)
             std::cout << "; start the panel with: TAV_SERIAL_DIR=" << args.folder << " tav-panel";
         std::cout << std::endl;
         simulator.run(stopRequested);
+        const Harvest &harvest = simulator.installation().harvest();
+        if (harvest.hours > 0)
+            std::cout << "tav-controller-sim: " << harvestLine(harvest) << std::endl;
+        if (!args.report.empty() && !writeReport(args.report, harvest))
+            status = 3;
     } catch (const CannotLink &error) { // a --dir it may not write in, a file there
         std::cerr << "tav-controller-sim: " << error.what() << "\n";
         status = 2;

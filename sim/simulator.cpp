@@ -40,11 +40,17 @@ bool Simulator::isFieldName(const std::string &name)
 
 bool Simulator::parseMode(const std::string &name, FaultMode &mode)
 {
-    static const std::map<std::string, FaultMode> modes{{"normal", FaultMode::Normal},
-                                                        {"silent", FaultMode::Silent},
-                                                        {"garbage", FaultMode::Garbage},
-                                                        {"short", FaultMode::Short},
-                                                        {"chatter", FaultMode::Chatter}};
+    static const std::map<std::string, FaultMode> modes{
+        {"normal", FaultMode::Normal},
+        {"silent", FaultMode::Silent},
+        {"garbage", FaultMode::Garbage},
+        {"short", FaultMode::Short},
+        {"chatter", FaultMode::Chatter},
+        {"jammed", FaultMode::Jammed},
+        {"jammed-azimuth", FaultMode::JammedAzimuth},
+        {"jammed-elevation", FaultMode::JammedElevation},
+        {"reversed-azimuth", FaultMode::ReversedAzimuth},
+        {"reversed-elevation", FaultMode::ReversedElevation}};
     const auto found = modes.find(name);
     if (found == modes.end())
         return false;
@@ -52,8 +58,28 @@ bool Simulator::parseMode(const std::string &name, FaultMode &mode)
     return true;
 }
 
+namespace {
+
+// The model with the motor fault that the mode names, if any.
+InstallationOptions modelOptions(const SimulatorOptions &options)
+{
+    InstallationOptions model = options.installation;
+    model.seed = options.seed;
+    if (options.mode == FaultMode::Jammed)
+        model.azimuthFault = model.elevationFault = AxisFault::Jammed;
+    if (options.mode == FaultMode::JammedAzimuth || options.mode == FaultMode::ReversedAzimuth)
+        model.azimuthFault = options.mode == FaultMode::JammedAzimuth ? AxisFault::Jammed
+                                                                      : AxisFault::Reversed;
+    if (options.mode == FaultMode::JammedElevation || options.mode == FaultMode::ReversedElevation)
+        model.elevationFault = options.mode == FaultMode::JammedElevation ? AxisFault::Jammed
+                                                                          : AxisFault::Reversed;
+    return model;
+}
+
+} // namespace
+
 Simulator::Simulator(const SimulatorOptions &opts)
-    : options(opts), ptyLine(opts.linkPath), model(opts.startHour), random(opts.seed)
+    : options(opts), ptyLine(opts.linkPath), model(modelOptions(opts)), random(opts.seed)
 {
 }
 
@@ -112,6 +138,11 @@ void Simulator::answer(const std::string &command, Clock::time_point now)
     const auto start = endOfQueue(now + std::chrono::milliseconds(options.latencyMs));
     switch (options.mode) {
     case FaultMode::Normal:
+    case FaultMode::Jammed:
+    case FaultMode::JammedAzimuth:
+    case FaultMode::JammedElevation:
+    case FaultMode::ReversedAzimuth:
+    case FaultMode::ReversedElevation:
         queue(statusReply(), start);
         break;
     case FaultMode::Silent:

@@ -18,13 +18,19 @@ enum class FaultMode {
     Garbage, // answers with random bytes
     Short,   // answers with a status reply cut at a random length
     Chatter, // once asked, sends status replies back to back, never pausing
+    // Answers as in normal mode, but the panel's motor fails on one axis:
+    Jammed,           // neither axis moves
+    JammedAzimuth,    // the azimuth does not turn
+    JammedElevation,  // the elevation does not move
+    ReversedAzimuth,  // the azimuth turns the opposite way from its command
+    ReversedElevation // the elevation moves the opposite way from its command
 };
 
 struct SimulatorOptions
 {
     std::string linkPath;    // where the line's device is linked (<folder>/COMn)
     double daySeconds = 120; // real seconds for a whole day; 0 stops the clock
-    double startHour = 8.0;  // the simulated time at start
+    InstallationOptions installation; // its start hour, steps, clouds, sun
     int latencyMs = 20;      // from a command's carriage return to the reply
     bool paced = true;       // a reply takes as long as at 9600 baud, 8N1, on a real line
     FaultMode mode = FaultMode::Normal;
@@ -43,6 +49,7 @@ public:
     void run(const std::atomic<bool> &stop);
 
     const PtyLine &line() const { return ptyLine; }
+    const Installation &installation() const { return model; }
 
     // The field names accepted in fixedFields.
     static bool isFieldName(const std::string &name);

@@ -155,7 +155,7 @@ SimulatorOptions simulatorOptions(const QString &link, const QStringList &option
     for (const QString &option : options) {
         const std::string name = option.section('=', 0, 0).toStdString();
         if (name == "hour")
-            o.startHour = option.section('=', 1).toDouble();
+            o.installation.startHour = option.section('=', 1).toDouble();
         else if (option.contains('='))
             o.fixedFields[name] = option.section('=', 1).toInt();
         else
