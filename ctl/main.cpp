@@ -7,6 +7,7 @@
 
 #ifndef Q_OS_WIN
 #include "record.h"
+#include "track.h"
 #endif
 
 #include <QCoreApplication>
@@ -22,6 +23,7 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "  motor    move the panel: up, down, left or right\n"
                           "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
                           "  record   refresh at a fixed interval into a CSV file\n"
+                          "  track    keep the panel facing the sun\n"
                           "  plot     draw a recording as a PNG or SVG chart\n"
                           "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
                           "  ports    list the serial ports and the numbers they answer to\n"
@@ -33,7 +35,8 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "(no reply, or a reply of another shape); 2 usage error or refused input,\n"
                           "nothing sent; 3 the port could not be opened (busy, permission denied,\n"
                           "missing) or written; 4 the output could not be written; 5 the MQTT\n"
-                          "broker refused the bridge.\n";
+                          "broker refused the bridge; 6 the panel does not follow the motor\n"
+                          "commands (track).\n";
 
 using Command = int (*)(const QStringList &);
 
@@ -44,7 +47,7 @@ const std::pair<const char *, Command> ownCommands[] = {
 #ifdef Q_OS_WIN
     {"record", linuxOnlyCommand}, {"plot", linuxOnlyCommand}, {"mqtt", linuxOnlyCommand},
 #else
-    {"record", recordCommand},
+    {"record", recordCommand}, {"track", trackCommand},
 #endif
 };
 #ifndef Q_OS_WIN
@@ -85,7 +88,7 @@ int main(int argc, char *argv[])
             return run(arguments);
     printError((command.isEmpty() ? QStringLiteral("no command given")
                                   : QStringLiteral("unknown command")) +
-               QStringLiteral("; the commands are status, send, motor, light, record, plot, "
-                              "mqtt and ports (tavctl --help)"));
+               QStringLiteral("; the commands are status, send, motor, light, record, track, "
+                              "plot, mqtt and ports (tavctl --help)"));
     return ExitStatus::usage;
 }

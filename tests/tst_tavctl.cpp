@@ -120,7 +120,7 @@ private slots:
         const QString plot = "plot " + line.csv + " --output " + line.csv + ".png";
         for (const QString &command :
              {QString("status"), QString("send R"), QString("motor up"), QString("light all 5"),
-              "record --output " + line.csv, plot, QString("ports")})
+              "record --output " + line.csv, plot, QString("ports"), QString("track")})
             for (const char *help : {"-h", "--help", "--help-all"}) {
                 const auto [code, out, err] = tavctl(command.split(' ') << help);
                 QVERIFY2(code == 0 && err.isEmpty() &&
