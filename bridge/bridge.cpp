@@ -5,6 +5,7 @@
 #include "exchange.h"
 #include "mqttclient.h"
 #include "output.h"
+#include "trackturn.h"
 
 #include <QDateTime>
 
@@ -18,7 +19,8 @@ void log(const QString &line)
 } // namespace
 
 Bridge::Bridge(const BridgeSettings &bridgeSettings, MqttClient &mqttClient, QObject *parent)
-    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient)
+    : QObject(parent), settings(bridgeSettings), topics(bridgeSettings.prefix), client(mqttClient),
+      tracking(bridgeSettings.track)
 {
     refreshTimer.setInterval(settings.intervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &Bridge::refresh);
@@ -34,8 +36,12 @@ void Bridge::start()
     if (!settings.readOnly) {
         client.subscribe(topics.motor);
         client.subscribe(topics.light);
+        client.subscribe(topics.track);
     }
+    if (tracking)
+        log(QStringLiteral("tracking on"));
     client.start();
+    clock.start();
     refreshTimer.start();
     QTimer::singleShot(0, this, &Bridge::refresh);
 }
@@ -47,10 +53,43 @@ void Bridge::stop()
     log(QStringLiteral("stopped"));
 }
 
+// One refresh, then, while tracking, the tracker's moves: the commands that
+// wait run after them.
 void Bridge::refresh()
 {
     ++refreshes;
-    exchange(QByteArrayLiteral("R\r"), QStringLiteral("refresh %1").arg(refreshes));
+    const ExchangeResult result =
+        exchange(QByteArrayLiteral("R\r"), QStringLiteral("refresh %1").arg(refreshes));
+    if (!tracking)
+        return;
+    trackTurn(
+        tracker, result, double(clock.elapsed()) / 1000,
+        [this](const QByteArray &command) {
+            return exchange(command, QStringLiteral("tracking move %1").arg(++trackingMoves));
+        },
+        [](const QString &line) { log(QStringLiteral("tracking: ") + line); });
+    if (!tracker.canMove())
+        setTracking(false, QStringLiteral("the panel does not follow the motor commands"));
+}
+
+void Bridge::setTracking(bool on, const QString &why)
+{
+    if (on == tracking)
+        return;
+    tracking = on;
+    log(QStringLiteral("tracking %1%2")
+            .arg(on ? QStringLiteral("on") : QStringLiteral("off"),
+                 why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+    publishState();
+}
+
+void Bridge::onTrackMessage(const QByteArray &payload)
+{
+    if (payload == "ON" || payload == "OFF")
+        setTracking(payload == "ON", QString());
+    else
+        log(QStringLiteral("ignored on %1: \"%2\" is not ON or OFF")
+                .arg(topics.track, escapedBytes(payload.left(40))));
 }
 
 // Every command that has arrived is in the queue (or dropped) before one
@@ -66,21 +105,27 @@ void Bridge::runWaitingCommand()
         QTimer::singleShot(0, this, &Bridge::runWaitingCommand);
 }
 
-void Bridge::exchange(const QByteArray &command, const QString &place)
+ExchangeResult Bridge::exchange(const QByteArray &command, const QString &place)
 {
-    const QDateTime time = QDateTime::currentDateTime();
-    const ExchangeResult result = serialExchange(settings.port, command, {}, settings.exchange);
-    lastState = compactJson(time, result);
+    lastTime = QDateTime::currentDateTime();
+    lastResult = serialExchange(settings.port, command, {}, settings.exchange);
+    exchanged = true;
     publishState();
-    const QString change = changes.lineFor(result, place);
+    const QString change = changes.lineFor(lastResult, place);
     if (!change.isEmpty())
         log(change);
+    return lastResult;
 }
 
+// The latest reply, with whether the panel follows the sun.
 void Bridge::publishState()
 {
-    if (!lastState.isEmpty())
-        client.publish(topics.state, lastState, true);
+    if (exchanged)
+        client.publish(topics.state,
+                       compactJson(lastTime, lastResult,
+                                   {{QStringLiteral("suivi_soleil"),
+                                     tracking ? QByteArray("\"ON\"") : QByteArray("\"OFF\"")}}),
+                       true);
 }
 
 void Bridge::onConnected()
@@ -127,6 +172,10 @@ void Bridge::onMessage(const QString &topic, const QByteArray &payload, bool ret
         log(QStringLiteral("ignored on %1: a retained message, not a command sent now").arg(topic));
         return;
     }
+    if (topic == topics.track) {
+        onTrackMessage(payload);
+        return;
+    }
     const CommandMessage message = commandMessage(topics, topic, payload);
     if (message.bytes.isEmpty()) {
         log(QStringLiteral("ignored on %1: %2").arg(topic, message.problem));
@@ -139,6 +188,8 @@ void Bridge::onMessage(const QString &topic, const QByteArray &payload, bool ret
         return;
     }
     log(QStringLiteral("command %1").arg(message.words));
+    if (topic == topics.motor) // the operator has taken over
+        setTracking(false, QStringLiteral("the panel was moved by hand (%1)").arg(message.words));
     waiting.enqueue(message);
     if (waiting.size() == 1)
         QTimer::singleShot(0, this, &Bridge::runWaitingCommand);

@@ -4,7 +4,10 @@
 #include "exchange.h"
 #include "outcome.h"
 #include "topics.h"
+#include "tracker.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QByteArray>
 #include <QObject>
 #include <QQueue>
@@ -22,15 +25,18 @@ struct BridgeSettings
     bool discovery = true;
     QString discoveryPrefix;
     bool readOnly = false;
-    QString brokerUrl; // as the log names the broker
+    bool track = false; // following the sun from the start
+    QString brokerUrl;  // as the log names the broker
 };
 
 // The installation on the broker: a refresh every interval, through the same
 // exchange as the window and the other commands, published as the state
 // message; the commands of the command topics run between refreshes, each
 // followed by a state message from its reply; Home Assistant's discovery on
-// every connection and whenever Home Assistant comes online. Every step worth
-// knowing goes to stderr, one line each.
+// every connection and whenever Home Assistant comes online. While tracking is
+// on (--track, or ON on the track topic), each refresh is followed by the
+// tracker's moves, before any command; a motor command turns it off. Every
+// step worth knowing goes to stderr, one line each.
 class Bridge : public QObject
 {
     Q_OBJECT
@@ -47,7 +53,9 @@ public:
 private:
     void refresh();
     void runWaitingCommand();
-    void exchange(const QByteArray &command, const QString &place);
+    ExchangeResult exchange(const QByteArray &command, const QString &place);
+    void setTracking(bool on, const QString &why);
+    void onTrackMessage(const QByteArray &payload);
     void onConnected();
     void onConnectionLost(const QString &why, int secondsToNextAttempt);
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
@@ -59,10 +67,16 @@ private:
     MqttClient &client;
     QTimer refreshTimer;
     QQueue<CommandMessage> waiting;
-    QByteArray lastState; // the latest state message, published again on reconnecting
+    QDateTime lastTime; // the latest exchange, published again on reconnecting
+    ExchangeResult lastResult;
+    bool exchanged = false;
     StatusChanges changes;
     int refreshes = 0;
+    int trackingMoves = 0;
     bool online = false;
+    bool tracking = false;
+    Tracker tracker;
+    QElapsedTimer clock; // since the start, for the tracker
 };
 
 #endif // BRIDGE_H

@@ -55,6 +55,9 @@ void addOptions(CommandLine &line)
                     QStringLiteral("PREFIX"), QStringLiteral("homeassistant")});
     line.addOption({QStringLiteral("read-only"),
                     QStringLiteral("Take no commands: subscribe to nothing.")});
+    line.addOption({QStringLiteral("track"),
+                    QStringLiteral("Start with the panel following the sun, as tavctl track "
+                                   "does (switched on and off on PREFIX/track/set).")});
 }
 
 // mqtt://host[:port] or mqtts://host[:port], nothing else; why not, or nothing.
@@ -145,6 +148,7 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
                                   "with /: \"%1\"")
                 .arg(prefix);
     bridge.readOnly = line.isSet(QStringLiteral("read-only"));
+    bridge.track = line.isSet(QStringLiteral("track"));
     bridge.brokerUrl = line.value(QStringLiteral("broker"));
     broker.clientId = QStringLiteral("tavctl-") + bridge.id;
     broker.willTopic = Topics(bridge.prefix).availability;

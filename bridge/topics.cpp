@@ -173,6 +173,16 @@ QVector<QPair<QString, QByteArray>> discoveryMessages(const QString &id, const T
         messages.append({configTopic(discoveryPrefix, "button", id, key),
                          readOnly ? QByteArray() : compact(button)});
     }
+    QJsonObject tracking =
+        entity(id, topics, QStringLiteral("suivi_soleil"), QStringLiteral("Suivi du soleil"));
+    tracking.insert(QStringLiteral("command_topic"), topics.track);
+    tracking.insert(QStringLiteral("state_topic"), topics.state);
+    tracking.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.suivi_soleil }}"));
+    tracking.insert(QStringLiteral("payload_on"), QStringLiteral("ON"));
+    tracking.insert(QStringLiteral("payload_off"), QStringLiteral("OFF"));
+    tracking.insert(QStringLiteral("icon"), QStringLiteral("mdi:sun-compass"));
+    messages.append({configTopic(discoveryPrefix, "switch", id, QStringLiteral("suivi_soleil")),
+                     readOnly ? QByteArray() : compact(tracking)});
     QJsonObject lights = entity(id, topics, QStringLiteral("eclairage"), QStringLiteral("Eclairage"));
     lights.insert(QStringLiteral("command_topic"), topics.light);
     lights.insert(QStringLiteral("options"), lightChoices());

@@ -17,13 +17,15 @@ struct Topics
     explicit Topics(const QString &prefix)
         : state(prefix + QStringLiteral("/state")),
           availability(prefix + QStringLiteral("/availability")),
-          motor(prefix + QStringLiteral("/motor/set")), light(prefix + QStringLiteral("/light/set"))
+          motor(prefix + QStringLiteral("/motor/set")), light(prefix + QStringLiteral("/light/set")),
+          track(prefix + QStringLiteral("/track/set"))
     {
     }
     QString state;        // one JSON object per refresh, retained
     QString availability; // online, or offline (the will, and on stopping), retained
     QString motor;        // up, down, left, right
     QString light;        // 1 to 4, off, all LEVEL
+    QString track;        // ON or OFF: the panel following the sun
 };
 
 // True for an id Home Assistant takes in a discovery topic: letters, digits,
@@ -47,8 +49,9 @@ CommandMessage commandMessage(const Topics &topics, const QString &topic, const 
 // One retained message per entity for Home Assistant's MQTT discovery, under
 // `discoveryPrefix`: the installation's measurements, its battery's state and,
 // unless `readOnly`, its controls (four motor buttons, a select of the
-// lights). With `readOnly`, the controls' topics get empty payloads, which
-// remove them if an earlier run announced them.
+// lights, the switch of the sun tracking). With `readOnly`, the controls'
+// topics get empty payloads, which remove them if an earlier run announced
+// them.
 QVector<QPair<QString, QByteArray>> discoveryMessages(const QString &id, const Topics &topics,
                                                       const QString &discoveryPrefix,
                                                       bool readOnly);

@@ -69,13 +69,14 @@ QByteArray jsonString(const QString &text)
 // the thirteen values as numbers written as in a recording (volts always with
 // their decimal), and the battery's state as a word. Without a measurement,
 // the values and the state are null. Indented for a person, or on one line.
-QByteArray asJson(const QDateTime &time, const ExchangeResult &result, bool indented)
+QByteArray asJson(const QDateTime &time, const ExchangeResult &result, bool indented,
+                  const QMap<QString, QByteArray> &more = {})
 {
     const bool measured = hasMeasurement(result);
     const DecodedReply d = decodeReply(result.reply);
     const QStringList columns = QString::fromLatin1(recordingHeader).split(',');
     const QStringList values = recordingValues(d);
-    QMap<QString, QByteArray> members;
+    QMap<QString, QByteArray> members = more;
     members.insert(columns.first(), jsonString(isoTime(time)));
     for (int i = 0; i < values.size(); ++i)
         members.insert(columns.at(i + 1), measured ? values.at(i).toLatin1() : "null");
@@ -143,9 +144,10 @@ QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result)
     return (fields.join(',') + '\n').toUtf8();
 }
 
-QByteArray compactJson(const QDateTime &time, const ExchangeResult &result)
+QByteArray compactJson(const QDateTime &time, const ExchangeResult &result,
+                       const QMap<QString, QByteArray> &more)
 {
-    return asJson(time, result, false);
+    return asJson(time, result, false, more);
 }
 
 QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result)

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -34,7 +35,9 @@ QByteArray recordingRow(const QDateTime &time, const ExchangeResult &result);
 // Without a measurement: no text, JSON nulls, a CSV row without values.
 QByteArray formatReply(OutputFormat format, const QDateTime &time, const ExchangeResult &result);
 
-// The JSON of formatReply on one line, for a program that reads it as a message.
-QByteArray compactJson(const QDateTime &time, const ExchangeResult &result);
+// The JSON of formatReply on one line, for a program that reads it as a
+// message, with `more` members (their values as JSON) among the others.
+QByteArray compactJson(const QDateTime &time, const ExchangeResult &result,
+                       const QMap<QString, QByteArray> &more = {});
 
 #endif // OUTPUT_H

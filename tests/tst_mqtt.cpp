@@ -111,6 +111,7 @@ private slots:
         QJsonObject expected =
             QJsonDocument::fromJson(contentOf(QFINDTESTDATA("data/tavctl-status.json"))).object();
         expected["vpan_V"] = 13.0;
+        expected["suivi_soleil"] = "OFF";
         state.replace(QRegularExpression(R"("\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d")"),
                       "\"TIME\"");
         QCOMPARE(QJsonDocument::fromJson(state.toUtf8()).object(), expected);
@@ -168,9 +169,43 @@ private slots:
                 return state["status"] == wanted;
             }, 5000));
             for (const QString &key : state.keys())
-                QVERIFY2(key == "time" || key == "status" || state[key].isNull(), qPrintable(key));
+                QVERIFY2(QStringList({"time", "status", "suivi_soleil"}).contains(key) ||
+                             state[key].isNull(),
+                         qPrintable(key));
         }
         QVERIFY2(bridge.log.contains("): the controller never paused: 4096 bytes in "), bridge.log);
+    }
+
+    // --track: the tracker's moves after each refresh, whether it is on in
+    // every state; a motor command turns it off, ON and OFF on its topic.
+    void tracksUntilTheOperatorTakesOver()
+    {
+        Installation site; // the worked example: the sun at azimuth 24, read-outs that never move
+        Bridge bridge(site.arguments("--id t1 --track"));
+        const auto tracking = [&](const char *onOff) {
+            return site.listener.waitFor("tav/t1/state") &&
+                   QTest::qWaitFor([&] {
+                       const auto states = site.listener.messages("tav/t1/state");
+                       return states.last().payload.contains(
+                           QByteArray("\"suivi_soleil\":\"") + onOff + '"');
+                   });
+        };
+        QVERIFY(site.online() && tracking("ON"));
+        QTRY_VERIFY_WITH_TIMEOUT(bridge.log.contains("tavctl: mqtt: tracking: azimuth given up: its "
+                                                     "read-out stays at 90 after 3 commands\n"),
+                                 5000);
+        QVERIFY2(bridge.log.startsWith("tavctl: mqtt: tracking on\n") &&
+                     bridge.log.contains("tavctl: mqtt: tracking: azimuth 90 -> 90, the sun is further west\n"),
+                 bridge.log);
+        QCOMPARE(site.commands().mid(0, 3), (QByteArrayList{"K02010\r", "K02010\r", "K02010\r"}));
+        site.listener.publish("tav/t1/motor/set", {"up"});
+        QTRY_VERIFY(bridge.log.contains("tracking off: the panel was moved by hand (motor up)\n"));
+        QVERIFY(tracking("OFF"));
+        for (const char *onOff : {"ON", "OFF"}) {
+            site.listener.publish("tav/t1/track/set", {onOff});
+            QVERIFY(tracking(onOff));
+        }
+        QVERIFY(bridge.log.endsWith("tavctl: mqtt: tracking on\ntavctl: mqtt: tracking off\n"));
     }
 
     // Twelve commands that come while one is under way: eight wait, the rest
