@@ -186,6 +186,9 @@ private slots:
         if (qEnvironmentVariableIsSet("TAV_TRACK_LOG")) // each run's figures and lines
             std::fprintf(stderr, "%s\n", qPrintable(summary));
         QVERIFY2(harvest.panelWh >= atLeast * harvest.idealWh, qPrintable(summary));
+        // A panel that follows the sun gives a third more than one fixed south at 45 degrees.
+        QVERIFY2(azimuthFault || elevationFault || harvest.panelWh >= 1.3 * harvest.fixedWh,
+                 qPrintable(summary));
         QVERIFY2(said.isEmpty() || !run.lines.filter(said).isEmpty(), qPrintable(summary));
         QVERIFY2(run.lines.filter("night:").size() <= 1 && run.lines.filter("parked at").size() <= 1,
                  qPrintable(summary));
