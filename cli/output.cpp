@@ -11,6 +11,7 @@
 #include <QMap>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -36,9 +37,11 @@ QString csvField(QString field)
     return '"' + field.replace('"', QLatin1String("\"\"")) + '"';
 }
 
-// The values with the window's French labels and units, one to a line.
+// The values with the window's French labels and units, one to a line, and
+// the powers under the energy's.
 QByteArray asText(const DecodedReply &d)
 {
+    const Powers powers = powersOf(d);
     const QStringList lines{
         QStringLiteral("Luminosité"),
         QStringLiteral("  EST   : ") + QString::number(d.lumEst),
@@ -50,6 +53,8 @@ QByteArray asText(const DecodedReply &d)
         QStringLiteral("  VPAN  : ") + voltsText(d.vpan) + QStringLiteral(" V"),
         QStringLiteral("  IBAT  : ") + milliamperesText(d.ibat) + QStringLiteral(" mA"),
         QStringLiteral("  IPAN  : ") + milliamperesText(d.ipan) + QStringLiteral(" mA"),
+        QStringLiteral("  PPAN  : ") + wattsText(powers.panel) + QStringLiteral(" W"),
+        QStringLiteral("  PBAT  : ") + wattsText(powers.battery) + QStringLiteral(" W"),
         QStringLiteral("Etat Batterie : ") + batteryState(d),
         QStringLiteral("Azimut : ") + QString::number(d.azimut) + QStringLiteral("°"),
         QStringLiteral("Elévation : ") + QString::number(d.elevation) + QStringLiteral("°"),
@@ -82,6 +87,9 @@ QByteArray asJson(const QDateTime &time, const ExchangeResult &result, bool inde
         members.insert(columns.at(i + 1), measured ? values.at(i).toLatin1() : "null");
     members.insert(columns.last(), jsonString(recordingStatus(result)));
     members.insert(QStringLiteral("batterie"), measured ? jsonString(batteryState(d)) : "null");
+    const Powers powers = powersOf(d);
+    members.insert(QStringLiteral("ppan_W"), measured ? wattsText(powers.panel).toLatin1() : "null");
+    members.insert(QStringLiteral("pbat_W"), measured ? wattsText(powers.battery).toLatin1() : "null");
     QByteArrayList lines;
     for (auto member = members.cbegin(); member != members.cend(); ++member)
         lines.append((indented ? "    " : "") + jsonString(member.key()) +
@@ -100,6 +108,19 @@ QString batteryState(const DecodedReply &reply)
     if (isFlagSet(reply.pleine))
         return QStringLiteral("Pleine");
     return QStringLiteral("Indéterminé");
+}
+
+Powers powersOf(const DecodedReply &d)
+{
+    const int batteryTens = d.ibat < 0 || isFlagSet(d.charge) ? d.ibat : -d.ibat;
+    // Tenths of a volt times tens of milliamperes: thousandths of a watt.
+    return {d.vpan * d.ipan / 1000.0, d.vbat * batteryTens / 1000.0};
+}
+
+QString wattsText(double watts)
+{
+    const double tenths = std::round(watts * 10);
+    return QString::number((tenths == 0 ? 0.0 : tenths) / 10, 'f', 1);
 }
 
 QString isoTime(const QDateTime &time)

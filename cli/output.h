@@ -18,6 +18,21 @@ enum class OutputFormat { Text, Json, Csv };
 // empty, empty over full. "Indéterminé" when none is set.
 QString batteryState(const DecodedReply &reply);
 
+// The power of the panel (its voltage times its current) and of the battery
+// (its voltage times its current, into it positive), in watts. A controller
+// that sends the battery's current with its sign is read as it says; one that
+// sends its magnitude (never below 0) has it going in while the charging flag
+// is set, out otherwise.
+struct Powers
+{
+    double panel = 0;
+    double battery = 0;
+};
+Powers powersOf(const DecodedReply &reply);
+
+// Watts as a reading writes them, with one decimal ("5.5", "-1.5", "0.0").
+QString wattsText(double watts);
+
 // Local time in ISO 8601 with milliseconds and the offset from UTC,
 // e.g. 2026-12-07T10:00:02.000+01:00.
 QString isoTime(const QDateTime &time);

@@ -249,17 +249,21 @@ private slots:
     }
 
     // Where several battery flags are set, the window's precedence: charging,
-    // empty, full; and whole volts keep their decimal in JSON.
-    void batteryStateAsAWord()
+    // empty, full; whole volts keep their decimal in JSON. The battery's power
+    // is into it positive: a current sent as a magnitude goes in while the
+    // charging flag is set, out otherwise; a signed one is read as it is.
+    void batteryStateAndPower()
     {
         Line line;
-        for (const auto &[flags, word] :
-             {std::pair{"000000", "Indéterminé"}, {"000101", "Vide"}, {"010101", "En charge"}}) {
-            line.com1.answerWith(
-                {{0, withBytesAt(withBytesAt(workedExampleReply(), 37, flags), 25, "130")}});
+        for (const auto &[flags, ibat, word, pbat] :
+             {std::tuple{"000000", "012", "Indéterminé", "-1.5"}, {"000101", "012", "Vide", "-1.5"},
+              {"010101", "012", "En charge", "1.5"}, {"010000", "-30", "En charge", "-3.8"}}) {
+            QByteArray reply = withBytesAt(workedExampleReply(), 37, flags);
+            line.com1.answerWith({{0, withBytesAt(withBytesAt(reply, 34, ibat), 25, "130")}});
             const QByteArray out = std::get<1>(tavctl({"status", "--format", "json"}));
             QVERIFY2(out.contains("\"batterie\": \"" + QByteArray(word) + '"') &&
-                         out.contains("\"vpan_V\": 13.0\n"),
+                         out.contains("\"vpan_V\": 13.0\n") && out.contains("\"ppan_W\": 5.2,\n") &&
+                         out.contains("\"pbat_W\": " + QByteArray(pbat) + ",\n"),
                      out);
         }
     }
