@@ -1,6 +1,7 @@
 #ifndef BRIDGE_H
 #define BRIDGE_H
 
+#include "energy.h"
 #include "exchange.h"
 #include "outcome.h"
 #include "topics.h"
@@ -11,6 +12,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QQueue>
+#include <QSet>
 #include <QTimer>
 
 class MqttClient;
@@ -27,6 +29,7 @@ struct BridgeSettings
     bool readOnly = false;
     bool track = false; // following the sun from the start
     QString brokerUrl;  // as the log names the broker
+    QString stateFile;  // where the energy totals are kept between runs
 };
 
 // The installation on the broker: a refresh every interval, through the same
@@ -46,6 +49,9 @@ public:
 
     Bridge(const BridgeSettings &settings, MqttClient &client, QObject *parent = nullptr);
 
+    // Reads the energy totals kept from earlier runs, and makes sure they can
+    // be kept: empty, or why not.
+    QString prepare();
     void start();
     // Says offline and leaves the broker.
     void stop();
@@ -61,6 +67,9 @@ private:
     void onMessage(const QString &topic, const QByteArray &payload, bool retained);
     void announce();
     void publishState();
+    void settle();
+    void saveTotals();
+    void remember(const CommandMessage &command, const ExchangeResult &result);
 
     BridgeSettings settings;
     Topics topics;
@@ -76,6 +85,18 @@ private:
     bool online = false;
     bool tracking = false;
     Tracker tracker;
+    EnergyMeter meter;
+    EnergyStore store;
+    EnergyTotals saved;
+    QTimer saveTimer;
+    // The totals are published once the bridge has heard its own retained
+    // state from the broker (or that there is none), so that none it
+    // publishes is ever lower than one it published before.
+    bool settled = false;
+    QTimer settleTimer;
+    QSet<QString> clearing; // command topics whose retained message was just cleared
+    QString lightWords; // the last light command sent, for the lights' state
+    int lightLevel = 99;
     QElapsedTimer clock; // since the start, for the tracker
 };
 

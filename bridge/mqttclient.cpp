@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,12 +18,20 @@
 namespace {
 
 constexpr int keepAliveSeconds = 30;
-constexpr int longestPauseSeconds = 60;
+// The pause between attempts doubles up to this: once the broker is back,
+// the bridge is too within it, however long the broker was away.
+constexpr int longestPauseSeconds = 8;
+// The largest message the bridge takes, which the broker is told (MQTT 5's
+// maximum packet size): a command, Home Assistant's status, its own state,
+// none larger than a few hundred bytes. The broker drops anything larger
+// rather than send it.
+constexpr int largestPacket = 8192;
 constexpr int serviceIntervalMs = 1000; // keep-alive pings, and anything TLS holds back
 constexpr int finishMs = 1000;
-// MQTT 3.1.1's answers to a connection that it refuses for good.
-constexpr int badUsernameOrPassword = 4;
-constexpr int notAuthorized = 5;
+// MQTT 5's answers to a connection that it refuses for good, and their
+// MQTT 3.1.1 codes, whose words the log gives.
+constexpr int badUsernameOrPassword = 134, badUsernameOrPasswordV3 = 4;
+constexpr int notAuthorized = 135, notAuthorizedV3 = 5;
 
 // The library's words for a result, as a clause of a log line.
 QString resultText(int result)
@@ -50,6 +59,14 @@ MqttClient::MqttClient(const BrokerSettings &brokerSettings, QObject *parent)
         unusable = QStringLiteral("the MQTT client could not be made: ") + resultText(MOSQ_ERR_ERRNO);
         return;
     }
+    mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    // libmosquitto has no asynchronous connection with MQTT 5 properties, but
+    // keeps those mosquitto_connect_bind_v5 is given before it looks at the
+    // host: given none, it stores them for the connections that follow.
+    mosquitto_property *properties = nullptr;
+    mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, largestPacket);
+    mosquitto_connect_bind_v5(client, nullptr, 0, keepAliveSeconds, nullptr, properties);
+    mosquitto_property_free_all(&properties);
     mosquitto_connect_callback_set(client, onConnect);
     mosquitto_disconnect_callback_set(client, onDisconnect);
     mosquitto_message_callback_set(client, onMessage);
@@ -123,7 +140,8 @@ void MqttClient::finish(const QString &topic, const QByteArray &payload)
     keepAlive->stop();
     if (!connectedNow)
         return;
-    publish(topic, payload, true);
+    if (!topic.isEmpty())
+        publish(topic, payload, true);
     finishing = true;
     mosquitto_disconnect(client);
     // The library closes the socket once the disconnection is written.
@@ -220,9 +238,10 @@ void MqttClient::onConnect(mosquitto *, void *self, int result)
     auto *me = static_cast<MqttClient *>(self);
     if (result != 0) {
         if (result == badUsernameOrPassword || result == notAuthorized)
-            me->refusal = QString::fromUtf8(mosquitto_connack_string(result));
+            me->refusal = QString::fromUtf8(mosquitto_connack_string(
+                result == notAuthorized ? notAuthorizedV3 : badUsernameOrPasswordV3));
         else
-            me->lastError = QString::fromUtf8(mosquitto_connack_string(result));
+            me->lastError = QString::fromUtf8(mosquitto_reason_string(result));
         return; // the library disconnects, and onDisconnect says what follows
     }
     me->connectedNow = true;

@@ -28,8 +28,8 @@ struct BrokerSettings
 // A connection to an MQTT broker through libmosquitto, driven by the event
 // loop: its socket is watched by notifiers, its keep-alive by a timer, so that
 // nothing waits on the network. A connection that cannot be made or is lost is
-// made again after a pause that doubles from 1 s to 60 s, for as long as it
-// takes. A broker that refuses the client's credentials or authorization, or a
+// made again after a pause that doubles from 1 s to 8 s, for as long as it
+// takes. It speaks MQTT 5, and tells the broker the largest message it takes. A broker that refuses the client's credentials or authorization, or a
 // TLS connection that fails (a certificate not trusted), is final: refused()
 // says why, and no other attempt follows, so as not to flood the broker.
 class MqttClient : public QObject
@@ -56,8 +56,8 @@ public:
     // Takes in every message that has already arrived, so that what follows
     // knows of all of them; at most a few hundred, for a burst that goes on.
     void readArrived();
-    // Publishes the last messages, then leaves cleanly (the broker drops the
-    // will), waiting at most about a second.
+    // Publishes the last message (none without a topic), then leaves cleanly
+    // (the broker drops the will), waiting at most about a second.
     void finish(const QString &topic, const QByteArray &payload);
 
 signals:

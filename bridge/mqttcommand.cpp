@@ -7,10 +7,12 @@
 #include "stopsignals.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QSysInfo>
+#include <QTimer>
 #include <QUrl>
 
 #include <optional>
@@ -55,6 +57,16 @@ void addOptions(CommandLine &line)
                     QStringLiteral("PREFIX"), QStringLiteral("homeassistant")});
     line.addOption({QStringLiteral("read-only"),
                     QStringLiteral("Take no commands: subscribe to nothing.")});
+    line.addOption({QStringLiteral("state-file"),
+                    QStringLiteral("Where the energy totals are kept between runs (default: "
+                                   "$STATE_DIRECTORY/mqtt-NAME.json under systemd, else "
+                                   "$XDG_STATE_HOME/tav-panel/mqtt-NAME.json, "
+                                   "~/.local/state/tav-panel/mqtt-NAME.json without it)."),
+                    QStringLiteral("FILE")});
+    line.addOption({QStringLiteral("remove"),
+                    QStringLiteral("Remove the installation from the broker and from Home "
+                                   "Assistant: empty every retained message the bridge made, "
+                                   "then end.")});
     line.addOption({QStringLiteral("track"),
                     QStringLiteral("Start with the panel following the sun, as tavctl track "
                                    "does (switched on and off on PREFIX/track/set).")});
@@ -97,6 +109,20 @@ std::optional<QString> readPassword(const CommandLine &line, BrokerSettings &bro
     if (!broker.password.isEmpty() && broker.username.isEmpty())
         return QStringLiteral("a password needs --username");
     return std::nullopt;
+}
+
+// Where the totals are kept unless --state-file says: the service's state
+// folder, or the user's.
+QString defaultStateFile(const QString &id)
+{
+    const QString name = QStringLiteral("/mqtt-%1.json").arg(id);
+    const QString service = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (!service.isEmpty())
+        return service + name;
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/tav-panel") + name;
 }
 
 // The host name and the port (or the device's name), as an id Home Assistant takes.
@@ -149,11 +175,46 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
                 .arg(prefix);
     bridge.readOnly = line.isSet(QStringLiteral("read-only"));
     bridge.track = line.isSet(QStringLiteral("track"));
+    bridge.stateFile = line.isSet(QStringLiteral("state-file"))
+                           ? line.value(QStringLiteral("state-file"))
+                           : defaultStateFile(bridge.id);
+    if (bridge.stateFile.isEmpty())
+        return QStringLiteral("--state-file takes a file");
     bridge.brokerUrl = line.value(QStringLiteral("broker"));
     broker.clientId = QStringLiteral("tavctl-") + bridge.id;
     broker.willTopic = Topics(bridge.prefix).availability;
     broker.willPayload = "offline";
     return std::nullopt;
+}
+
+// Empties every retained message the bridge made for the installation, once
+// connected, and leaves: Home Assistant then forgets the device. A broker
+// that cannot be reached within a while is said, and so is one that refuses.
+int removeInstallation(MqttClient &client, const BridgeSettings &settings)
+{
+    constexpr int longestWaitMs = 30000;
+    const Topics topics(settings.prefix);
+    // Once the library is out of its callback, which must not leave the broker.
+    QObject::connect(&client, &MqttClient::connected, &client, [&] {
+        const QStringList retained =
+            retainedTopics(settings.id, topics, settings.discoveryPrefix);
+        for (const QString &topic : retained)
+            client.publish(topic, QByteArray(), true);
+        client.finish(QString(), QByteArray());
+        printError(QStringLiteral("removed %1 from %2: %3 retained messages emptied")
+                       .arg(settings.prefix, settings.brokerUrl)
+                       .arg(retained.size()));
+        QCoreApplication::exit(ExitStatus::done);
+    }, Qt::QueuedConnection);
+    QString lastTrouble;
+    QObject::connect(&client, &MqttClient::connectionLost,
+                     [&](const QString &why) { lastTrouble = why; });
+    QTimer::singleShot(longestWaitMs, [&] {
+        printError(QStringLiteral("cannot reach %1: %2").arg(settings.brokerUrl, lastTrouble));
+        QCoreApplication::exit(ExitStatus::brokerRefused);
+    });
+    client.start();
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -167,11 +228,13 @@ int mqttCommand(const QStringList &arguments)
                                     "discovery. Runs until SIGINT or SIGTERM."));
     addOptions(line);
     line.setExitStatuses(QStringLiteral(
-        "Exit status: 0 stopped by SIGINT or SIGTERM (after publishing offline); 2 usage\n"
-        "error (a bad URL, option or file); 5 the broker refused the credentials or\n"
-        "the authorization, or the TLS connection failed: not tried again. A broker\n"
-        "that cannot be reached, or is lost, is tried again for ever, after a pause\n"
-        "that doubles from 1 s to 60 s.\n"));
+        "Exit status: 0 stopped by SIGINT or SIGTERM (after publishing offline), or\n"
+        "with --remove, the installation removed; 2 usage error (a bad URL, option\n"
+        "or file); 4 the energy totals' file cannot be written; 5 the broker refused\n"
+        "the credentials or the authorization, or the TLS connection failed: not\n"
+        "tried again (with --remove, also a broker not reached within 30 s). A\n"
+        "broker that cannot be reached, or is lost, is tried again for ever, after a\n"
+        "pause that doubles from 1 s to 8 s.\n"));
     if (const auto status = line.parse(arguments))
         return *status;
     BrokerSettings broker;
@@ -181,7 +244,6 @@ int mqttCommand(const QStringList &arguments)
     MqttClient client(broker);
     if (!client.settingsError().isEmpty())
         return line.usageError(client.settingsError());
-    Bridge bridge(settings, client);
     // Queued: a refusal can come while the bridge starts, before the event
     // loop runs, when an exit would not be heard.
     QObject::connect(
@@ -191,6 +253,14 @@ int mqttCommand(const QStringList &arguments)
             QCoreApplication::exit(ExitStatus::brokerRefused);
         },
         Qt::QueuedConnection);
+    if (line.isSet(QStringLiteral("remove")))
+        return removeInstallation(client, settings);
+    Bridge bridge(settings, client);
+    const QString unkept = bridge.prepare();
+    if (!unkept.isEmpty()) {
+        printError(unkept);
+        return ExitStatus::outputError;
+    }
     const StopSignals stop;
     QSocketNotifier stopped(stop.descriptor(), QSocketNotifier::Read);
     QObject::connect(&stopped, &QSocketNotifier::activated, [&] {

@@ -35,8 +35,9 @@ file(STRINGS "${WORK}/tavctl-mqtt@.service" lines REGEX "^[A-Za-z]+=")
 foreach(expected
     "ExecStart=${TAVCTL_DIR}/tavctl mqtt --id %i $TAV_MQTT_OPTIONS"
     "EnvironmentFile=/etc/tav/mqtt-%i.conf"
-    # a bad configuration (2) or a refusing broker (5) is not started again
-    "Restart=on-failure" "RestartPreventExitStatus=2 5"
+    # a bad configuration (2), an unwritable state folder (4) or a refusing
+    # broker (5) is not started again; the energy totals kept in a folder of its own
+    "Restart=on-failure" "RestartPreventExitStatus=2 4 5" "StateDirectory=tav-panel/%i"
     # the serial ports, and their lock files shared with the panel
     "SupplementaryGroups=dialout" "DevicePolicy=closed" "DeviceAllow=char-ttyS rw" "DeviceAllow=char-ttyUSB rw"
     "DeviceAllow=char-ttyACM rw" "ReadWritePaths=-/run/lock")
