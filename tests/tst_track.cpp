@@ -119,6 +119,19 @@ private slots:
         QCOMPARE(move ? QString(move->command) : QString(), command);
     }
 
+    // Parked, about once a minute, or as often as the sun was seen to go 15
+    // degrees, never more often than the interval asked.
+    void parkedInterval()
+    {
+        Tracker tracker;
+        QCOMPARE(tracker.parkedInterval(10), 60.0);
+        tracker.observe(readingOf("0 200 0 100 150 180 45"), 0); // the sun at 243.4 degrees
+        tracker.observe(readingOf("0 200 0 50 150 180 45"), 1);  // 256.0 a second later
+        QVERIFY2(qAbs(tracker.parkedInterval(1) - 15 / 12.53) < 0.01,
+                 qPrintable(QString::number(tracker.parkedInterval(1))));
+        QCOMPARE(tracker.parkedInterval(5), 5.0);
+    }
+
     // Over a simulated day (or its evening), driving the model through its
     // replies, a refresh every 6 simulated minutes: what the panel harvests
     // of what a panel always facing the sun would, the line that tells each
