@@ -13,6 +13,7 @@
 #include <QSocketNotifier>
 #include <QSysInfo>
 #include <QTimer>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <optional>
@@ -75,6 +76,11 @@ void addOptions(CommandLine &line)
 // mqtt://host[:port] or mqtts://host[:port], nothing else; why not, or nothing.
 std::optional<QString> readBroker(const QString &text, BrokerSettings &broker)
 {
+    // A port past 65535 makes no URL at all: said as a port out of range is.
+    const QRegularExpressionMatch port =
+        QRegularExpression(QStringLiteral("^mqtts?://[^/:]+:(\\d+)/?$")).match(text);
+    if (port.hasMatch() && (port.captured(1).toLongLong() < 1 || port.captured(1).toLongLong() > 65535))
+        return QStringLiteral("--broker: the port goes from 1 to 65535, not %1").arg(port.captured(1));
     const QUrl url(text, QUrl::StrictMode);
     const bool tls = url.scheme() == QLatin1String("mqtts");
     if (!url.isValid() || !(tls || url.scheme() == QLatin1String("mqtt")) ||
@@ -90,7 +96,22 @@ std::optional<QString> readBroker(const QString &text, BrokerSettings &broker)
     broker.tls = tls;
     broker.port = url.port(tls ? 8883 : 1883);
     if (broker.port < 1)
-        return QStringLiteral("--broker: the port goes from 1 to 65535");
+        return QStringLiteral("--broker: the port goes from 1 to 65535, not %1").arg(broker.port);
+    return std::nullopt;
+}
+
+// A CA file holds at least one certificate (PEM): anything else would only
+// make every connection fail as if the broker's certificate were wrong.
+std::optional<QString> readCaFile(const QString &path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("--cafile: cannot read %1: %2").arg(path, file.errorString());
+    if (!file.read(1 << 20).contains("-----BEGIN CERTIFICATE-----"))
+        return QStringLiteral("--cafile: %1 holds no certificate (PEM, -----BEGIN CERTIFICATE-----)")
+            .arg(path);
     return std::nullopt;
 }
 
@@ -101,7 +122,7 @@ std::optional<QString> readPassword(const CommandLine &line, BrokerSettings &bro
     if (line.isSet(QStringLiteral("password-file"))) {
         QFile file(line.value(QStringLiteral("password-file")));
         if (!file.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+            return QStringLiteral("--password-file: cannot read %1: %2").arg(file.fileName(), file.errorString());
         broker.password = QString::fromUtf8(file.readLine()).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
     } else {
         broker.password = qEnvironmentVariable("TAV_MQTT_PASSWORD");
@@ -152,6 +173,8 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
     broker.caFile = line.value(QStringLiteral("cafile"));
     if (!broker.caFile.isEmpty() && !broker.tls)
         return QStringLiteral("--cafile goes with an mqtts:// broker");
+    if (auto problem = readCaFile(broker.caFile))
+        return problem;
     bool isNumber = false;
     const double seconds = line.value(QStringLiteral("interval")).toDouble(&isNumber);
     if (!isNumber || !(seconds >= shortestInterval && seconds <= longestInterval))
@@ -168,11 +191,12 @@ std::optional<QString> readSettings(const CommandLine &line, BrokerSettings &bro
                                                         : QStringLiteral("tav/") + bridge.id;
     bridge.discovery = !line.isSet(QStringLiteral("no-discovery"));
     bridge.discoveryPrefix = line.value(QStringLiteral("discovery-prefix"));
-    for (const QString &prefix : {bridge.prefix, bridge.discoveryPrefix})
+    for (const auto &[option, prefix] : {std::pair{"--topic", bridge.prefix},
+                                         {"--discovery-prefix", bridge.discoveryPrefix}})
         if (!isValidTopicPrefix(prefix))
-            return QStringLiteral("a topic prefix cannot be empty, nor hold + or #, nor end "
-                                  "with /: \"%1\"")
-                .arg(prefix);
+            return QStringLiteral("%1 takes a topic prefix, not empty, without + or #, not "
+                                  "ending with /, not \"%2\"")
+                .arg(QLatin1String(option), prefix);
     bridge.readOnly = line.isSet(QStringLiteral("read-only"));
     bridge.track = line.isSet(QStringLiteral("track"));
     bridge.stateFile = line.isSet(QStringLiteral("state-file"))

@@ -7,6 +7,8 @@
 #include "program.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -27,9 +29,13 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("tavctl-plot runs tavctl's plot command: tavctl plot ..."));
         return ExitStatus::usage;
     }
-    // It needs no display.
+    // It needs no display, nor a runtime folder: without one, the toolkit
+    // would make /tmp/runtime-USER and leave it behind; this one goes at the end.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     qInstallMessageHandler(keepToolkitWarningsOff);
     QApplication application(argc, argv);
     return plotCommand(commandArguments());

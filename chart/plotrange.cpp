@@ -32,6 +32,11 @@ QString PlotRange::problem() const
         if (!text.isEmpty() && !boundOf(text, false, 0))
             return QStringLiteral("%1 takes an ISO 8601 date and time, or a date, not \"%2\"")
                 .arg(QLatin1String(option), text);
+    // Either both bounds give their offset, or both take the recording's.
+    if (!fromText.isEmpty() && !toText.isEmpty() &&
+        *boundOf(fromText, false, 0) > *boundOf(toText, true, 0))
+        return QStringLiteral("the range is reversed: --from %1 is later than --to %2")
+            .arg(fromText, toText);
     return QString();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -56,6 +57,15 @@ void printError(const QString &message)
     const QByteArray line = (stderrLine(message) + QLatin1Char('\n')).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
+}
+
+bool printToStdout(const QByteArray &bytes, const QString &what)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+        std::fflush(stdout) == 0)
+        return true;
+    printError(QStringLiteral("the %1 could not be written to stdout: %2").arg(what, qt_error_string(errno)));
+    return false;
 }
 
 QString parserError(const QCommandLineParser &parser)
@@ -130,9 +140,8 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         return usageError(parserError(parser));
     // --help-all is the toolkit's own help option; here it shows the same help.
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
-        const QByteArray help = helpText().toUtf8();
-        std::fwrite(help.constData(), 1, size_t(help.size()), stdout);
-        return ExitStatus::done;
+        return printToStdout(helpText().toUtf8(), QStringLiteral("help")) ? ExitStatus::done
+                                                                           : ExitStatus::outputError;
     }
     std::optional<QString> problem = exchanging ? readPortAndWait() : std::nullopt;
     if (!problem)

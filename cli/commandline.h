@@ -89,6 +89,11 @@ void setCommandName(const QString &name);
 QString stderrLine(const QString &message);
 // Writes the message's line on stderr.
 void printError(const QString &message);
+
+// Writes all the bytes to stdout, flushed. On failure (a full disk,
+// /dev/full), says so on stderr ("the WHAT could not be written to stdout:
+// No space left on device") and returns false.
+bool printToStdout(const QByteArray &bytes, const QString &what);
 // What the toolkit's parser says of a bad command line, in tavctl's words:
 // "unknown option --x", "--port needs a value", "--verbose takes no value".
 QString parserError(const QCommandLineParser &parser);

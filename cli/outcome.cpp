@@ -4,7 +4,14 @@
 #include "exitstatus.h"
 #include "decodedreply.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#endif
 
 QString escapedBytes(const QByteArray &bytes)
 {
@@ -53,6 +60,36 @@ QString badReplyText(const ExchangeResult &result)
              shown);
 }
 
+// What lets the user open a device it may not: the dialout group for the
+// serial ports (as Debian gives them), else whoever owns the device.
+QString permissionAdvice(const QString &device)
+{
+    const QString dialout = QStringLiteral("add the user to the dialout group (sudo adduser $USER "
+                                           "dialout), then log in again");
+#ifdef Q_OS_WIN
+    Q_UNUSED(device)
+    return dialout;
+#else
+    struct stat about {};
+    if (::stat(QFile::encodeName(device).constData(), &about) != 0)
+        return dialout;
+    const group *owners = ::getgrgid(about.st_gid);
+    const QString groupName = owners ? QString::fromLocal8Bit(owners->gr_name) : QString::number(about.st_gid);
+    if (groupName == QLatin1String("dialout"))
+        return dialout;
+    const passwd *owner = ::getpwuid(about.st_uid);
+    QString mode = QStringLiteral("rwxrwxrwx");
+    for (int bit = 0; bit < 9; ++bit)
+        if (!(about.st_mode & (0400 >> bit)))
+            mode[bit] = QLatin1Char('-');
+    return QStringLiteral("%1 belongs to %2, group %3, mode %4, which the dialout group does not "
+                          "open: ask its owner, or run as a user it lets in")
+        .arg(QFileInfo(device).canonicalFilePath(),
+             owner ? QString::fromLocal8Bit(owner->pw_name) : QString::number(about.st_uid),
+             groupName, mode);
+#endif
+}
+
 // The port as messages name it: "COM1 (/dev/ttyS0)", or the device alone.
 QString portLabel(const ExchangeResult &result)
 {
@@ -95,14 +132,16 @@ QString problemOf(const ExchangeResult &result)
                (result.holderPid > 0 ? QStringLiteral(" (PID %1)").arg(result.holderPid)
                                      : QString());
     case ExchangeResult::NoPermission:
-        return port + QStringLiteral(": permission denied; add the user to the dialout "
-                                     "group (sudo adduser $USER dialout), then log in again");
+        return port + QStringLiteral(": permission denied; ") + permissionAdvice(result.device);
     case ExchangeResult::OpenFailed:
     case ExchangeResult::NoDevice:
         return port + QStringLiteral(": the port could not be opened: ") + result.error;
-    case ExchangeResult::NoLink:
-        return QStringLiteral("%1: no %1 in TAV_SERIAL_DIR (%2)")
-            .arg(result.port, QFileInfo(result.device).path());
+    case ExchangeResult::NoLink: {
+        const QString folder = QFileInfo(result.device).path();
+        return QFileInfo(folder).isDir()
+                   ? QStringLiteral("%1: no %1 in TAV_SERIAL_DIR (%2)").arg(result.port, folder)
+                   : QStringLiteral("%1: TAV_SERIAL_DIR (%2) is not a folder").arg(result.port, folder);
+    }
     case ExchangeResult::WriteFailed:
         return port + QStringLiteral(": the command could not be written: ") + result.error;
     }

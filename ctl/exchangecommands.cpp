@@ -11,9 +11,6 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
-#include <cerrno>
-#include <cstdio>
-
 namespace {
 
 // A controller command is short; a longer one is a mistake on the command line.
@@ -25,20 +22,12 @@ int exchangeAndPrint(const CommandLine &line, const QByteArray &command)
 {
     const QDateTime time = QDateTime::currentDateTime();
     const ExchangeResult result = serialExchange(line.port(), command, {}, line.exchangeOptions());
-    QString unwritten; // why stdout did not take the reply (a full disk, /dev/full)
-    if (result.status == ExchangeResult::Replied) {
-        const QByteArray text = formatReply(line.format(), time, result);
-        if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
-            std::fflush(stdout) != 0)
-            unwritten = qt_error_string(errno);
-    }
     const QString problem = problemOf(result);
     if (!problem.isEmpty())
         printError(problem);
-    if (!unwritten.isEmpty()) {
-        printError(QStringLiteral("the reply could not be written to stdout: ") + unwritten);
+    if (result.status == ExchangeResult::Replied &&
+        !printToStdout(formatReply(line.format(), time, result), QStringLiteral("reply")))
         return ExitStatus::outputError;
-    }
     return exitStatusOf(result);
 }
 
@@ -115,9 +104,11 @@ int motorCommand(const QStringList &arguments)
         return *status;
     const QStringList words = line.positionalArguments();
     const QByteArray command = words.size() == 1 ? motorBytes(words.first()) : QByteArray();
-    if (command.isEmpty())
-        return line.usageError(QStringLiteral("takes one direction: up, down, left or right"));
-    return exchangeAndPrint(line, command);
+    if (!command.isEmpty())
+        return exchangeAndPrint(line, command);
+    return line.usageError(QStringLiteral("takes one direction: up, down, left or right") +
+                           (words.isEmpty() ? QString()
+                                            : QStringLiteral(", not \"%1\"").arg(words.join(' '))));
 }
 
 int lightCommand(const QStringList &arguments)
@@ -146,5 +137,7 @@ int lightCommand(const QStringList &arguments)
         return exchangeAndPrint(line, command);
     if (words.size() == 2 && words.first() == QLatin1String("all"))
         return levelRefused(words.at(1));
-    return line.usageError(QStringLiteral("takes 1, 2, 3, 4, off, or all LEVEL"));
+    return line.usageError(QStringLiteral("takes 1, 2, 3, 4, off, or all LEVEL") +
+                           (words.isEmpty() ? QString()
+                                            : QStringLiteral(", not \"%1\"").arg(words.join(' '))));
 }

@@ -68,13 +68,13 @@ int main(int argc, char *argv[])
 {
     const QString command = beginProgram(argc, argv);
     // Neither the help nor the version needs the toolkit.
-    if (isOneOf(command, {"--help", "-h", "--help-all"})) {
-        std::fputs(usage, stdout);
-        return ExitStatus::done;
-    }
-    if (command == QLatin1String("--version")) {
-        std::fputs("tavctl " TAV_VERSION "\n", stdout);
-        return ExitStatus::done;
+    const bool help = isOneOf(command, {"--help", "-h", "--help-all"});
+    if (help || command == QLatin1String("--version")) {
+        setCommandName(QString()); // tavctl's own, not a command's
+        return printToStdout(help ? usage : "tavctl " TAV_VERSION "\n",
+                             help ? QStringLiteral("help") : QStringLiteral("version"))
+                   ? ExitStatus::done
+                   : ExitStatus::outputError;
     }
 #ifndef Q_OS_WIN
     for (const char *name : programCommands)

@@ -5,12 +5,10 @@
 #include "commands.h"
 #include "exitstatus.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cerrno>
-#include <cstdio>
 
 namespace {
 
@@ -93,12 +91,9 @@ int portsCommand(const QStringList &arguments)
     if (!line.positionalArguments().isEmpty())
         return line.usageError(QStringLiteral("takes no arguments"));
     const PortMap map = systemPortMap();
+    if (map.linksOnly && !QFileInfo(map.linkFolder).isDir())
+        printError(QStringLiteral("TAV_SERIAL_DIR (%1) is not a folder: no port answers to a number")
+                       .arg(map.linkFolder));
     const QByteArray text = line.format() == OutputFormat::Json ? asJson(map) : asText(map);
-    if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size()) ||
-        std::fflush(stdout) != 0) {
-        printError(QStringLiteral("the list could not be written to stdout: ") +
-                   qt_error_string(errno));
-        return ExitStatus::outputError;
-    }
-    return ExitStatus::done;
+    return printToStdout(text, QStringLiteral("list")) ? ExitStatus::done : ExitStatus::outputError;
 }

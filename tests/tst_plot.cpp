@@ -13,12 +13,14 @@ class TestPlot : public QObject
     QByteArray errors;
 
     // Runs tavctl plot in a folder, its files limited to so many blocks of 512 bytes
-    // (dash's ulimit -f; 0: no limit) and SIGXFSZ ignored: a longer write fails as on a full disk.
+    // (dash's ulimit -f; 0: no limit) and SIGXFSZ ignored: a longer write fails as on a full disk;
+    // its temporary files there too, and no runtime folder given.
     int plot(const QString &recording, const QStringList &options, int fileSizeLimit = 0,
              const QString &folder = ".")
     {
         const QString limited =
-            "trap '' XFSZ; [ %1 = 0 ] || ulimit -f %1; LC_ALL=C.UTF-8 exec \"$0\" \"$@\"";
+            "trap '' XFSZ; [ %1 = 0 ] || ulimit -f %1; unset XDG_RUNTIME_DIR; TMPDIR=$PWD "
+            "LC_ALL=C.UTF-8 exec \"$0\" \"$@\"";
         QProcess tavctl;
         tavctl.setWorkingDirectory(folder);
         tavctl.start("sh", QStringList{"-c", limited.arg(fileSizeLimit), TAV_CTL, "plot",
@@ -103,6 +105,8 @@ private slots:
                                             << "au 04/12/2026 12:00:00 — 2 relevés, 0 sans mesure";
         QTest::newRow("a date ends before the next one's midnight")
             << week << "--to 2026-12-06" << 0 << "au 04/12/2026 12:00:02 — 4 relevés, 1 sans mesure";
+        QTest::newRow("reversed") << day << "--from 2026-12-08 --to 2026-12-07" << 2
+                                  << "the range is reversed: --from 2026-12-08 is later than --to 2026-12-07";
         QTest::newRow("no time") << day << "--to noon" << 2 << "--to takes an ISO 8601 date";
     }
     void svgDrawsTheRangeAsked()
@@ -127,7 +131,7 @@ private slots:
             QVERIFY2(xml.readNext() != QXmlStreamReader::Invalid, qPrintable(xml.errorString()));
     }
     // A picture is replaced only by a whole one: a failure leaves the old one
-    // exactly as it was and nothing else in its folder.
+    // exactly as it was and nothing else in its folder, no temporary folder either.
     void writesAWholePictureOrNothing_data()
     {
         QTest::addColumn<QString>("recording");
@@ -162,7 +166,7 @@ private slots:
         QVERIFY2(errors.contains(message.toUtf8()), errors);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll() == "old", status != 0 || options.contains("help")); // else drawn
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QFileInfo(old).fileName()});
     }
     void refusesWhatIsNotARecordingNamingTheLine_data()

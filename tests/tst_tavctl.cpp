@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -237,15 +238,36 @@ private slots:
         }
     }
 
-    // A reply that stdout does not take is a failure, not a success.
-    void aReplyThatCannotBeWrittenFails()
+    // Output that stdout does not take is a failure, not a success: a reply,
+    // the list of ports, a help, the version.
+    void anOutputThatCannotBeWrittenFails()
     {
         Line line;
-        QProcess status;
-        status.setStandardOutputFile("/dev/full");
-        status.start(TAVCTL, {"status"});
-        QVERIFY(status.waitForFinished(5000) && status.exitCode() == 4);
-        QVERIFY(status.readAllStandardError().contains("stdout: No space left on device"));
+        for (const char *command : {"status", "ports", "status --help", "--help", "--version"}) {
+            QProcess tavctl;
+            tavctl.setStandardOutputFile("/dev/full");
+            tavctl.start(TAVCTL, QString(command).split(' '));
+            QVERIFY(tavctl.waitForFinished(5000));
+            const QByteArray said = tavctl.readAllStandardError();
+            QVERIFY2(tavctl.exitCode() == 4 && said.startsWith("tavctl: ") &&
+                         said.endsWith("could not be written to stdout: No space left on device\n"),
+                     command + (": " + said));
+        }
+    }
+
+    // A TAV_SERIAL_DIR that is not a folder is said, by ports and by a command
+    // that would open a port there.
+    void aLinkFolderThatIsNotOne()
+    {
+        qputenv("TAV_SERIAL_DIR", "/nowhere/tav");
+        const auto [status, out, err] = tavctl({"status"});
+        const auto [listed, list, said] = tavctl({"ports"});
+        qunsetenv("TAV_SERIAL_DIR");
+        QCOMPARE(status, 3);
+        QCOMPARE(err, QByteArray("tavctl: status: COM1: TAV_SERIAL_DIR (/nowhere/tav) is not a folder\n"));
+        QVERIFY2(listed == 0 && said.startsWith("tavctl: ports: TAV_SERIAL_DIR (/nowhere/tav) is not a "
+                                                "folder: no port answers to a number\n"),
+                 said);
     }
 
     // Where several battery flags are set, the window's precedence: charging,
@@ -306,17 +328,28 @@ private slots:
         QVERIFY(status.waitForFinished(5000) && status.exitCode() == 0);
         QCOMPARE(line.com1.commands(), QByteArrayList{"R\r"});
 
-        QFile::setPermissions(QFileInfo(line.folder.pathOf(1)).canonicalFilePath(), {});
-        QElapsedTimer clock;
-        clock.start();
-        if (geteuid() == 0) // root opens anything unless it gives up the capability to
-            status.start("setpriv", {"--bounding-set=-dac_override,-dac_read_search", TAVCTL,
-                                     "status"});
-        else
-            status.start(TAVCTL, {"status"});
-        QVERIFY(status.waitForFinished(5000) && status.exitCode() == 3 && clock.elapsed() < 1000);
-        QVERIFY(status.readAllStandardError().contains("/COM1): permission denied; add the user "
-                                                       "to the dialout group"));
+        // The advice fits the device: the dialout group for one of its group,
+        // its owner for any other (here a pseudo-terminal, group tty).
+        const QString pty = QFileInfo(line.folder.pathOf(1)).canonicalFilePath();
+        QFile::setPermissions(pty, {});
+        const bool dialout = ::getgrnam("dialout");
+        for (const QString &group : dialout ? QStringList{"dialout", "tty"} : QStringList{"tty"}) {
+            QProcess::execute("chgrp", {group, pty});
+            QElapsedTimer clock;
+            clock.start();
+            if (geteuid() == 0) // root opens anything unless it gives up the capability to
+                status.start("setpriv", {"--bounding-set=-dac_override,-dac_read_search", TAVCTL,
+                                         "status"});
+            else
+                status.start(TAVCTL, {"status"});
+            QVERIFY(status.waitForFinished(5000) && status.exitCode() == 3 && clock.elapsed() < 1000);
+            const QString said = status.readAllStandardError();
+            QVERIFY2(said.contains(group == "dialout"
+                                       ? "/COM1): permission denied; add the user to the dialout group"
+                                       : "/COM1): permission denied; " + pty + " belongs to root, group "
+                                             "tty, mode ---------, which the dialout group does not open"),
+                     qPrintable(said));
+        }
     }
 };
 
