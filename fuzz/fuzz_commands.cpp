@@ -18,7 +18,7 @@
 namespace {
 
 const Topics topics(QStringLiteral("tav/fuzz"));
-constexpr int longestProblem = 240; // 40 bytes shown, escaped, and the reason
+constexpr int longestProblem = 260; // 40 bytes shown, escaped (\xff), and the reason
 
 void require(bool holds, const char *property, const QByteArray &payload)
 {
