@@ -25,7 +25,7 @@ qt_sources_checked() {
     local archive
     if [ -z "${TAV_QT_SOURCES:-}" ]; then
         echo "scripts/windows: TAV_QT_SOURCES is not set; it names the folder that holds" >&2
-        echo "  $QTBASE_ARCHIVE and $QTSERIALPORT_ARCHIVE (see the README, Windows)" >&2
+        echo "  $QTBASE_ARCHIVE and $QTSERIALPORT_ARCHIVE (see docs/maintainer/windows.md)" >&2
         return 2
     fi
     for archive in "$QTBASE_ARCHIVE" "$QTSERIALPORT_ARCHIVE"; do
