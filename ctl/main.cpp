@@ -5,10 +5,8 @@
 #include "exitstatus.h"
 #include "program.h"
 
-#ifndef Q_OS_WIN
 #include "record.h"
 #include "track.h"
-#endif
 
 #include <QCoreApplication>
 
@@ -24,9 +22,14 @@ const char *const usage = "usage: tavctl COMMAND [options]   (tavctl COMMAND --h
                           "  light    switch the lights: 1, 2, 3, 4, off, or all LEVEL\n"
                           "  record   refresh at a fixed interval into a CSV file\n"
                           "  track    keep the panel facing the sun\n"
+#ifndef Q_OS_WIN
                           "  plot     draw a recording as a PNG or SVG chart\n"
                           "  mqtt     bridge the installation to an MQTT broker (Home Assistant)\n"
+#endif
                           "  ports    list the serial ports and the numbers they answer to\n"
+#ifdef Q_OS_WIN
+                          "  (plot and mqtt run on Linux only)\n"
+#endif
                           "\n"
                           "  -h, --help, --help-all   show this help\n"
                           "  --version                show tavctl's version\n"
@@ -43,11 +46,10 @@ using Command = int (*)(const QStringList &);
 // The commands run in this process; plot and mqtt are programs of their own.
 const std::pair<const char *, Command> ownCommands[] = {
     {"status", statusCommand}, {"send", sendCommand},   {"motor", motorCommand},
-    {"light", lightCommand},   {"ports", portsCommand},
+    {"light", lightCommand},   {"ports", portsCommand},  {"record", recordCommand},
+    {"track", trackCommand},
 #ifdef Q_OS_WIN
-    {"record", linuxOnlyCommand}, {"plot", linuxOnlyCommand}, {"mqtt", linuxOnlyCommand},
-#else
-    {"record", recordCommand}, {"track", trackCommand},
+    {"plot", linuxOnlyCommand}, {"mqtt", linuxOnlyCommand},
 #endif
 };
 #ifndef Q_OS_WIN

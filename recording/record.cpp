@@ -13,9 +13,14 @@
 #include <QDateTime>
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -30,6 +35,25 @@ struct RecordSettings
     int count = 0; // 0: until stopped
     QString output;
 };
+
+// The width of the terminal that stderr is while this process runs in its
+// foreground; 0 when it is not one (a log file, a pipe) or a background job,
+// whose line would garble the shell's prompt. Checked at every row: a job can
+// be moved to the background and back.
+int foregroundTerminalWidth()
+{
+#ifdef Q_OS_WIN
+    CONSOLE_SCREEN_BUFFER_INFO console{};
+    if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &console))
+        return 0;
+    return console.srWindow.Right - console.srWindow.Left + 1;
+#else
+    if (::isatty(STDERR_FILENO) != 1 || ::tcgetpgrp(STDERR_FILENO) != ::getpgrp())
+        return 0;
+    winsize size = {};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col : INT_MAX;
+#endif
+}
 
 // One line on a terminal's stderr, rewritten in place after every row: the
 // last values, the rows written and how many of them failed. Only while the
@@ -46,7 +70,8 @@ public:
 
     void update(const QDateTime &time, const ExchangeResult &result, int rows, int failures)
     {
-        if (!inForeground())
+        const int width = foregroundTerminalWidth();
+        if (width == 0)
             return;
         QString text = QStringLiteral("%1 %2, %3 failed; %4 ")
                            .arg(rows)
@@ -55,10 +80,13 @@ public:
                            .arg(time.toString(QStringLiteral("HH:mm:ss")));
         text = stderrLine(text + (hasMeasurement(result) ? lastValues(decodeReply(result.reply))
                                                          : recordingStatus(result)));
-        winsize size = {};
-        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
-            text.truncate(size.ws_col - 1); // a line that wraps could not be rewritten
+        text.truncate(width - 1); // a line that wraps could not be rewritten
+#ifdef Q_OS_WIN
+        // The console rubs out what the last line had beyond this one's end only with blanks.
+        const QByteArray line = "\r" + text.leftJustified(width - 1).toUtf8();
+#else
         const QByteArray line = "\r\033[K" + text.toUtf8();
+#endif
         std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
         std::fflush(stderr);
         shown = true;
@@ -73,12 +101,6 @@ public:
     }
 
 private:
-    // Checked at every row: a job can be moved to the background and back.
-    static bool inForeground()
-    {
-        return ::isatty(STDERR_FILENO) == 1 && ::tcgetpgrp(STDERR_FILENO) == ::getpgrp();
-    }
-
     static QString lastValues(const DecodedReply &d)
     {
         const QStringList v = recordingValues(d);
@@ -202,8 +224,7 @@ int recordCommand(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("record"),
                      QStringLiteral("Refreshes at a fixed interval and appends one CSV row per "
-                                    "refresh to FILE.csv, until --count rows or SIGINT or "
-                                    "SIGTERM."));
+                                    "refresh to FILE.csv, until --count rows or " TAV_STOP_WORDS "."));
     line.addOption({QStringLiteral("interval"),
                     QStringLiteral("Seconds between refreshes, 0.2 to 86400 (default 2)."),
                     QStringLiteral("SECONDS"), QStringLiteral("2")});
@@ -218,7 +239,7 @@ int recordCommand(const QStringList &arguments)
         "(the first failure, each change of failure, measuring again), and at the\n"
         "end how many rows were written and how many of them have no measurement.\n"
         "\n"
-        "Exit status: 0 done, the count reached or stopped by SIGINT or SIGTERM,\n"
+        "Exit status: 0 done, the count reached or stopped by " TAV_STOP_WORDS ",\n"
         "with at least one row measured; 1 or 3 when no row measured, as the last\n"
         "failure was (1 no status reply, 3 the port); 2 usage error, or a file\n"
         "that is not a recording or that another process is recording to (left\n"

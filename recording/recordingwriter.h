@@ -1,6 +1,8 @@
 #ifndef RECORDINGWRITER_H
 #define RECORDINGWRITER_H
 
+#include "recordingfile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -16,8 +18,9 @@ public:
     RecordingWriter &operator=(const RecordingWriter &) = delete;
 
     enum class Opened { Ready, Foreign, Locked, Failed };
-    // The file is locked for as long as this lives (an advisory lock): a file
-    // that another process holds so is Locked and left untouched. A missing or
+    // The file is locked for as long as this lives (an advisory lock on Linux,
+    // a byte-range lock on Windows): a file that another process holds so is
+    // Locked and left untouched. A missing or
     // empty file gets the header. A recording with the same header is appended
     // to, less a torn last row (one without its LF), which is dropped and told
     // by notice(). A file with another first line is Foreign and left
@@ -39,7 +42,7 @@ private:
     Opened failed();
 
     QString path;
-    int fd = -1;
+    RecordingFile file;
     qint64 wholeSize = 0; // the file's size up to the end of its last whole row
     QString why;
     QString note;

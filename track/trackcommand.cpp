@@ -94,7 +94,7 @@ int track(const CommandLine &line, const TrackSettings &settings)
 int trackCommand(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("track"),
-                     QStringLiteral("Keeps the panel facing the sun until SIGINT or SIGTERM: at "
+                     QStringLiteral("Keeps the panel facing the sun until " TAV_STOP_WORDS ": at "
                                     "every interval one refresh, then the motor commands that "
                                     "face it again."));
     line.addOption({QStringLiteral("interval"),
@@ -110,7 +110,7 @@ int trackCommand(const QStringList &arguments)
         "axis given up); each change of the line's status (no reply..., measuring\n"
         "again).\n"
         "\n"
-        "Exit status: 0 stopped by SIGINT or SIGTERM; 2 usage error, nothing sent;\n"
+        "Exit status: 0 stopped by " TAV_STOP_WORDS "; 2 usage error, nothing sent;\n"
         "6 the panel does not follow the motor commands (both axes given up).\n"));
     if (const auto status = line.parse(arguments))
         return *status;
