@@ -81,7 +81,7 @@ build_windows_qt() {
     local prefix=$TAV_WINDOWS_QT work=$TAV_WINDOWS_QT.work start=$SECONDS
     [ -f "$prefix/.complete" ] && return 0
     qt_sources_checked || return
-    echo "cross Qt: building Qt $TAV_QT_VERSION for Windows into $prefix, once (about 25 minutes on two cores)"
+    echo "cross Qt: building Qt $TAV_QT_VERSION for Windows into $prefix, once (about 15 minutes on two cores)"
     rm -rf "$prefix" "$work" && mkdir -p "$work" "$prefix" || return
     tar -xJf "$TAV_QT_SOURCES/$QTBASE_ARCHIVE" -C "$work" &&
         tar -xJf "$TAV_QT_SOURCES/$QTSERIALPORT_ARCHIVE" -C "$work" || return
