@@ -226,7 +226,7 @@ std::optional<Move> Tracker::searchMove() const
             return makeMove(Axis::Elevation, !searchUp, Move::Kind::Back,
                             QStringLiteral("back: less current that way"));
         if (last.ipan > currentBeforeStep + currentNoise && offAfterGain() > assumedStep(Axis::Elevation) / 2.0)
-            return searchStep(searchUp, QStringLiteral("more current: on"));
+            return searchStep(searchUp, QStringLiteral("more current that way"));
         return std::nullopt;
     case Search::BackedOff:
         if (firstSearch && firstStepOfWay && !triedOtherWay)
