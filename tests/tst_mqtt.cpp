@@ -340,6 +340,8 @@ private slots:
         QVERIFY(site.online());
         site.listener.publish("tav/t1/motor/set", {QByteArray(1 << 20, 'x'), "up"});
         QTRY_COMPARE(site.commands(), QByteArrayList{"J01010\r"});
+        // The log in order up to the command: any word on the large one is in it.
+        QTRY_VERIFY2(bridge.log.contains("command motor up\n"), bridge.log);
         QVERIFY2(!bridge.log.contains("ignored on"), bridge.log);
     }
 
