@@ -72,8 +72,7 @@ bool RecordingFile::truncate(qint64 size)
     return ::ftruncate(fd, size) == 0 || failed();
 }
 
-// A second recorder on the same file would interleave its rows with this
-// one's: the whole file is locked for the run.
+// A write lock over the whole file, whatever its length grows to.
 RecordingFile::Lock RecordingFile::lock(qint64 &holder)
 {
     struct flock whole = {};
